@@ -1,0 +1,91 @@
+#include "discovery_state.h"
+
+using namespace quillmast;
+
+namespace {
+
+sockaddr_in AnyAddress(uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(port);
+    return addr;
+}
+
+ip_mreq GroupMembership() {
+    ip_mreq mreq{};
+    mreq.imr_multiaddr.s_addr = inet_addr(DISCOVERY_GROUP);
+    mreq.imr_interface.s_addr = htonl(INADDR_ANY);
+    return mreq;
+}
+
+void ShowReceiveSetupError(HWND owner, const wchar_t* caption) {
+    ::MessageBoxW(owner, L"Error", caption, MB_ICONERROR);
+}
+
+int SetIntOption(SOCKET s, int level, int option, int value) {
+    return setsockopt(s, level, option, reinterpret_cast<const char*>(&value), sizeof(value));
+}
+
+} // namespace
+
+int DiscoveryState::ConnectMulticastReceive() {
+    m_sockRecv = WSASocketA(AF_INET, SOCK_DGRAM, 0, nullptr, 0,
+                            WSA_FLAG_MULTIPOINT_C_LEAF | WSA_FLAG_MULTIPOINT_D_LEAF);
+    if (m_sockRecv == INVALID_SOCKET) {
+        ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: WSASocket error!");
+        return 0;
+    }
+    if (SetIntOption(m_sockRecv, SOL_SOCKET, SO_REUSEADDR, 1) == SOCKET_ERROR) {
+        ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: setsockopt error!");
+        closesocket(m_sockRecv);
+        return 0;
+    }
+    sockaddr_in local = AnyAddress(DISCOVERY_REPLY_PORT);
+    if (bind(m_sockRecv, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
+        ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: bind error!");
+        closesocket(m_sockRecv);
+        return 0;
+    }
+    // The platform's own group join: the multipoint leaf join is not available everywhere, and this
+    // gives the same membership on the default interface.
+    ip_mreq mreq = GroupMembership();
+    if (setsockopt(m_sockRecv, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&mreq),
+                   sizeof(mreq)) == SOCKET_ERROR) {
+        ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: WSAJoinLeaf error!");
+        closesocket(m_sockRecv);
+        return 0;
+    }
+    FD_ZERO(&m_fdRecv);
+    FD_SET(m_sockRecv, &m_fdRecv);
+    return 1;
+}
+
+int DiscoveryState::ConnectMulticastSend() {
+    m_sockSend = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local = AnyAddress(DISCOVERY_REQUEST_PORT);
+    ip_mreq mreq = GroupMembership();
+    bool ok = SetIntOption(m_sockSend, SOL_SOCKET, SO_REUSEADDR, 1) != SOCKET_ERROR &&
+              SetIntOption(m_sockSend, IPPROTO_IP, IP_MULTICAST_TTL, 10) != SOCKET_ERROR &&
+              SetIntOption(m_sockSend, IPPROTO_IP, IP_MULTICAST_LOOP, 0) != SOCKET_ERROR &&
+              bind(m_sockSend, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != SOCKET_ERROR &&
+              setsockopt(m_sockSend, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&mreq),
+                         sizeof(mreq)) != SOCKET_ERROR;
+    if (!ok) {
+        WSACleanup();
+        return 0;
+    }
+    return 1;
+}
+
+int DiscoveryState::CloseMulticastReceive() {
+    int result = closesocket(m_sockRecv);
+    m_sockRecv = 0;
+    return result;
+}
+
+int DiscoveryState::CloseMulticastSend() {
+    int result = closesocket(m_sockSend);
+    m_sockSend = 0;
+    return result;
+}
