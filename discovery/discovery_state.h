@@ -22,7 +22,6 @@ class DiscoveryState : public quillmast::DeviceTable {
     SOCKET m_sockRecv = 0;
     fd_set m_fdRecv{};
     std::atomic<int32_t> m_bQuit{0};
-    int m_nCountry = 1;
     CRITICAL_SECTION m_csDevices{};
     HANDLE m_hRecvThread = nullptr;
     SOCKET m_sockSend = 0;

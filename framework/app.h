@@ -6,6 +6,11 @@
 
 class CWnd;
 
+// The standard help command.
+#ifndef ID_HELP
+#define ID_HELP 0xE146
+#endif
+
 class CWinApp : public CCmdTarget {
   public:
     explicit CWinApp(LPCWSTR appName = nullptr);

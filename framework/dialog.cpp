@@ -41,8 +41,8 @@ HWND CDialog::OwnerWindow() const {
 
 INT_PTR CDialog::DoModal() {
     HWND owner = OwnerWindow();
-    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,
-                                       reinterpret_cast<LPARAM>(this));
+    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), owner,
+                                       DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
 }

@@ -6,7 +6,8 @@
 
 class CDialog : public CWnd {
   public:
-    explicit CDialog(UINT templateId, CWnd* pParent = nullptr) : m_nIDTemplate(templateId), m_pParentWnd(pParent) {}
+    explicit CDialog(UINT templateId, CWnd* pParent = nullptr)
+        : m_nIDTemplate(templateId), m_pParentWnd(pParent) {}
 
     // Runs the dialog's modal loop. Without a parent the application's main window owns it.
     virtual INT_PTR DoModal();

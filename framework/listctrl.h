@@ -11,7 +11,9 @@ class CListCtrl : public CWnd {
   public:
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     int GetSelectionMark() const { return static_cast<int>(SendMessage(LVM_GETSELECTIONMARK)); }
-    int SetSelectionMark(int item) const { return static_cast<int>(SendMessage(LVM_SETSELECTIONMARK, 0, item)); }
+    int SetSelectionMark(int item) const {
+        return static_cast<int>(SendMessage(LVM_SETSELECTIONMARK, 0, item));
+    }
     BOOL DeleteAllItems() const { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
     DWORD GetExtendedStyle() const { return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
     DWORD SetExtendedStyle(DWORD style) const {

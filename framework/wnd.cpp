@@ -48,7 +48,8 @@ HWND CWnd::UnsubclassWindow() {
     return hWnd;
 }
 
-BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
+                  UINT id) {
     CREATESTRUCTW cs{};
     cs.lpszClass = className;
     cs.lpszName = windowName;

@@ -33,7 +33,9 @@ class CWnd : public CCmdTarget {
     // Creates a child window of `className`; PreCreateWindow may change the style first.
     BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
 
-    LRESULT SendMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageW(m_hWnd, msg, w, l); }
+    LRESULT SendMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const {
+        return ::SendMessageW(m_hWnd, msg, w, l);
+    }
     BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, msg, w, l); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
@@ -46,7 +48,9 @@ class CWnd : public CCmdTarget {
     std::wstring GetWindowText() const;
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
-    BOOL InvalidateRect(const RECT* rect, BOOL erase = TRUE) const { return ::InvalidateRect(m_hWnd, rect, erase); }
+    BOOL InvalidateRect(const RECT* rect, BOOL erase = TRUE) const {
+        return ::InvalidateRect(m_hWnd, rect, erase);
+    }
     void Invalidate(BOOL erase = TRUE) const { ::InvalidateRect(m_hWnd, nullptr, erase); }
     BOOL UpdateWindow() const { return ::UpdateWindow(m_hWnd); }
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
@@ -84,7 +88,8 @@ class CWnd : public CCmdTarget {
 // Remembers the message being dispatched for Default(), and puts the outer one back afterwards.
 class CurrentMessageScope {
   public:
-    CurrentMessageScope(CWnd::CurrentMessage& slot, UINT msg, WPARAM w, LPARAM l) : m_slot(slot), m_saved(slot) {
+    CurrentMessageScope(CWnd::CurrentMessage& slot, UINT msg, WPARAM w, LPARAM l)
+        : m_slot(slot), m_saved(slot) {
         slot = {msg, w, l};
     }
     ~CurrentMessageScope() { m_slot = m_saved; }
