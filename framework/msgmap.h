@@ -36,9 +36,9 @@
         lResult = 0;                                                                                         \
         return true;                                                                                         \
     }
-#define ON_NOTIFY(code, id, fn)                                                                              \
+#define ON_NOTIFY(notifyCode, id, fn)                                                                              \
     if (uMsg == WM_NOTIFY && QM_NOTIFY_HDR->idFrom == static_cast<UINT_PTR>(id) &&                           \
-        QM_NOTIFY_HDR->code == static_cast<UINT>(code)) {                                                    \
+        QM_NOTIFY_HDR->code == static_cast<UINT>(notifyCode)) {                                                    \
         lResult = 0;                                                                                         \
         fn(QM_NOTIFY_HDR, &lResult);                                                                         \
         return true;                                                                                         \

@@ -1,0 +1,52 @@
+#pragma once
+// The main window: the device list with its Config, WEB, Refresh and Exit buttons. It owns the
+// discovery sockets, threads and table (through DiscoveryState) for the whole run.
+#include "dialog.h"
+#include "discovery_state.h"
+#include "gdi.h"
+#include "listctrl.h"
+
+class CMainDlg : public CDialog, public DiscoveryState {
+  public:
+    explicit CMainDlg(CWnd* pParent = nullptr);
+    ~CMainDlg() override;
+
+    // Language table lookups for this window and the dialogs it opens.
+    HRSRC FindLangResource(HINSTANCE module) const;
+    BOOL LoadLangString(const char* key, char* buffer, int capacity) const;
+    void CreateDialogFont(CFont* font) const;
+    // An 8-bit text of the active language as UTF-16 for the wide window functions.
+    std::wstring LangText(const char* text) const;
+
+    int m_nCountry = 1;
+    CFont m_font;
+    CListCtrl m_listDevices;
+    HICON m_hIcon;
+
+  protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnConfig();
+    void OnClickDeviceList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnRefresh();
+    void OnDblclkDeviceList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnWeb();
+    LRESULT OnDevicesChanged(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    void SetCaption(int id, const char* key);
+    void InsertListColumn(int col, const char* key, int format, int width);
+    // Brings the list in step with the table: new rows appended, changed IP texts rewritten.
+    void SyncListWithTable();
+    // Waits up to 9 s for a discovery thread, terminating it (exit code 9000) if it has not ended.
+    static void StopThread(HANDLE& thread);
+    // After the cancel path: stops the threads before this object goes away.
+    void StopDiscoveryAfterCancel();
+    bool m_bCsInitialized = false;
+};
