@@ -1,18 +1,18 @@
 #include "lang/dialog_font.h"
 
-#include "lang/core/dialog_font_spec.h"
+#include "lang/core/dialog_font_desc.h"
 
 LOGFONTW LangDialogLogFont(int country) {
-    const DialogFontSpec spec = DialogFontSpecForCountry(country);
+    const DialogFontDesc desc = DialogFontForCountry(country);
     LOGFONTW font{};
-    font.lfHeight = spec.height;
-    font.lfWeight = spec.weight;
-    font.lfCharSet = spec.charSet;
-    font.lfQuality = spec.quality;
-    font.lfPitchAndFamily = spec.pitchAndFamily;
+    font.lfHeight = desc.height;
+    font.lfWeight = desc.weight;
+    font.lfCharSet = desc.charSet;
+    font.lfQuality = desc.quality;
+    font.lfPitchAndFamily = desc.pitchAndFamily;
     // The face name is ASCII, so widening byte by byte is exact.
-    for (int i = 0; i < LF_FACESIZE - 1 && spec.faceName[i] != '\0'; ++i) {
-        font.lfFaceName[i] = static_cast<WCHAR>(spec.faceName[i]);
+    for (int i = 0; i < LF_FACESIZE - 1 && desc.faceName[i] != '\0'; ++i) {
+        font.lfFaceName[i] = static_cast<WCHAR>(desc.faceName[i]);
     }
     return font;
 }

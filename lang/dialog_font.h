@@ -1,6 +1,6 @@
 #pragma once
 
-// The dialogs' font for the country's language (see lang/core/dialog_font_spec.h).
+// The dialogs' font for the country's language (see lang/core/dialog_font_desc.h).
 
 #include <windows.h>
 

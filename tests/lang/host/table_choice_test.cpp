@@ -1,4 +1,4 @@
-#include "lang/core/dialog_font_spec.h"
+#include "lang/core/dialog_font_desc.h"
 #include "lang/core/lang_table.h"
 
 #include <gtest/gtest.h>
@@ -31,21 +31,21 @@ TEST(LangTableChoice, CodePageOfEachTable) {
     EXPECT_EQ(LangCodePageForTable(136), 1252u);
 }
 
-TEST(DialogFontSpec, ShiftJisOnlyForJapan) {
-    EXPECT_EQ(DialogFontSpecForCountry(81).charSet, 128);
+TEST(DialogFontDesc, ShiftJisOnlyForJapan) {
+    EXPECT_EQ(DialogFontForCountry(81).charSet, 128);
     for (int country : {1, 886, 86, 7, 49, 44, 0}) {
-        EXPECT_EQ(DialogFontSpecForCountry(country).charSet, 1) << "country " << country;
+        EXPECT_EQ(DialogFontForCountry(country).charSet, 1) << "country " << country;
     }
 }
 
-TEST(DialogFontSpec, SameArialForEveryLanguage) {
+TEST(DialogFontDesc, SameArialForEveryLanguage) {
     for (int country : {81, 1}) {
-        const DialogFontSpec spec = DialogFontSpecForCountry(country);
-        EXPECT_EQ(spec.height, -11);
-        EXPECT_EQ(spec.weight, 400);
-        EXPECT_EQ(spec.quality, 2);
-        EXPECT_EQ(spec.pitchAndFamily, 18);
-        EXPECT_STREQ(spec.faceName, "Arial");
+        const DialogFontDesc desc = DialogFontForCountry(country);
+        EXPECT_EQ(desc.height, -11);
+        EXPECT_EQ(desc.weight, 400);
+        EXPECT_EQ(desc.quality, 2);
+        EXPECT_EQ(desc.pitchAndFamily, 18);
+        EXPECT_STREQ(desc.faceName, "Arial");
     }
 }
 

@@ -1,9 +1,9 @@
-#include "lang/core/dialog_font_spec.h"
+#include "lang/core/dialog_font_desc.h"
 
 #include "lang/core/lang_table.h"
 
-DialogFontSpec DialogFontSpecForCountry(int country) {
-    return DialogFontSpec{
+DialogFontDesc DialogFontForCountry(int country) {
+    return DialogFontDesc{
         .height = -11,
         .weight = 400, // FW_NORMAL
         .charSet = country == kCountryJapan ? kShiftJisCharSet : kDefaultCharSet,

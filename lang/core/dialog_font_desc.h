@@ -4,7 +4,7 @@
 // character set for Japanese so that font mapping picks a face that has the Japanese glyphs.
 // Plain numbers, so the Windows side fills a LOGFONT from it; every field not listed here is zero.
 
-struct DialogFontSpec {
+struct DialogFontDesc {
     int height;                   // lfHeight; negative: the character height in pixels
     int weight;                   // lfWeight
     unsigned char charSet;        // lfCharSet
@@ -16,4 +16,4 @@ struct DialogFontSpec {
 constexpr unsigned char kDefaultCharSet = 1;    // DEFAULT_CHARSET: the system's own
 constexpr unsigned char kShiftJisCharSet = 128; // SHIFTJIS_CHARSET
 
-DialogFontSpec DialogFontSpecForCountry(int country);
+DialogFontDesc DialogFontForCountry(int country);
