@@ -9,6 +9,11 @@
 
 class CListCtrl : public CWnd {
   public:
+    using CWnd::Create;
+    // Creates a list view child window; PreCreateWindow may change the style first.
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+        return CWnd::Create(WC_LISTVIEWW, nullptr, style, rect, parent, id);
+    }
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     int GetSelectionMark() const { return static_cast<int>(SendMessage(LVM_GETSELECTIONMARK)); }
     int SetSelectionMark(int item) const {
