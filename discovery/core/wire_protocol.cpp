@@ -81,7 +81,8 @@ DeviceReply ParseDeviceReply(const uint8_t* data, size_t length) {
     long colon = FindMarker(data, textLength, ":");
     if (colon > 0) {
         // A longer text than the field holds is cut to 15 characters.
-        size_t n = static_cast<size_t>(colon) < kIpTextSize - 1 ? static_cast<size_t>(colon) : kIpTextSize - 1;
+        size_t n =
+            static_cast<size_t>(colon) < kIpTextSize - 1 ? static_cast<size_t>(colon) : kIpTextSize - 1;
         std::memcpy(reply.ip, data, n);
     }
 

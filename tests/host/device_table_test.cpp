@@ -16,7 +16,8 @@ DeviceReply Reply(const char* ip, int mac, bool hasPort = true, int32_t port = 8
     r.hasPort = hasPort;
     r.port = port;
     r.hasMac = true;
-    const uint8_t bytes[6] = {0x00, 0x1A, 0x2B, 0x3C, static_cast<uint8_t>(mac >> 8), static_cast<uint8_t>(mac)};
+    const uint8_t bytes[6] = {
+        0x00, 0x1A, 0x2B, 0x3C, static_cast<uint8_t>(mac >> 8), static_cast<uint8_t>(mac)};
     std::memcpy(r.mac, bytes, 6);
     return r;
 }

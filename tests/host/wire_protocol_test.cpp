@@ -12,7 +12,8 @@ namespace {
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-std::vector<uint8_t> Reply(const std::string& text, std::vector<uint8_t> mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
+std::vector<uint8_t> Reply(const std::string& text,
+                           std::vector<uint8_t> mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
                            const std::string& after = "") {
     auto bytes = Bytes(text);
     bytes.insert(bytes.end(), mac.begin(), mac.end());
@@ -57,7 +58,7 @@ TEST(DeviceReplyParse, WorkedExample) {
 }
 
 TEST(DeviceReplyParse, IpText) {
-    EXPECT_STREQ(Parse(Reply(":HTTP80,MAC")).ip, "");            // leading ':'
+    EXPECT_STREQ(Parse(Reply(":HTTP80,MAC")).ip, "");             // leading ':'
     EXPECT_STREQ(Parse(Reply("198.51.100.7 HTTP80,MAC")).ip, ""); // no ':' at all
     // Not checked to be an address, and a longer text is cut to 15 characters.
     EXPECT_STREQ(Parse(Reply("camera-on-the-roof:HTTP80,MAC")).ip, "camera-on-the-r");
@@ -72,14 +73,14 @@ TEST(DeviceReplyParse, PortRules) {
         bool hasPort;
         int32_t port;
     } cases[] = {
-        {"1.2.3.4:HTTP,,80,MAC", true, 80},      // leading commas skipped
-        {"1.2.3.4:HTTP:80,MAC", true, 0},        // token without a leading number
+        {"1.2.3.4:HTTP,,80,MAC", true, 80},            // leading commas skipped
+        {"1.2.3.4:HTTP:80,MAC", true, 0},              // token without a leading number
         {"1.2.3.4:HTTP123456789,MAC", true, 12345678}, // only 8 bytes are read
-        {"1.2.3.4:HTTP-8080,MAC", true, -8080},  // signed, not range-checked
+        {"1.2.3.4:HTTP-8080,MAC", true, -8080},        // signed, not range-checked
         {"1.2.3.4:HTTP+81,MAC", true, 81},
-        {"1.2.3.4:HTTP 443,MAC", true, 443},     // leading blank
-        {"1.2.3.4:HTTP,,,,,,,,MAC", false, 0},   // only commas in the piece
-        {"1.2.3.4:http80,MAC", false, 0},        // markers are case-sensitive
+        {"1.2.3.4:HTTP 443,MAC", true, 443},   // leading blank
+        {"1.2.3.4:HTTP,,,,,,,,MAC", false, 0}, // only commas in the piece
+        {"1.2.3.4:http80,MAC", false, 0},      // markers are case-sensitive
     };
     for (const auto& c : cases) {
         DeviceReply r = Parse(Reply(c.text));
@@ -105,8 +106,8 @@ TEST(DeviceReplyParse, ZeroByteBeforeHttpHidesIt) {
 }
 
 TEST(DeviceReplyParse, MacRules) {
-    EXPECT_FALSE(Parse(Bytes("1.2.3.4:HTTP80,")).hasMac);           // no MAC marker
-    EXPECT_FALSE(Parse(Reply("1.2.3.4:HTTP80,mac")).hasMac);        // lower case
+    EXPECT_FALSE(Parse(Bytes("1.2.3.4:HTTP80,")).hasMac);    // no MAC marker
+    EXPECT_FALSE(Parse(Reply("1.2.3.4:HTTP80,mac")).hasMac); // lower case
     // Raw bytes, whatever they hold, and bytes after the MAC do not matter.
     DeviceReply a = Parse(Reply("1.2.3.4:MAC", {':', 'M', 'A', 'C', 0, 0xFF}, "trailing"));
     DeviceReply b = Parse(Reply("1.2.3.4:MAC", {':', 'M', 'A', 'C', 0, 0xFF}, "other"));
@@ -119,7 +120,8 @@ TEST(DeviceReplyParse, MacRules) {
 TEST(DeviceReplyParse, StaysWithinTheReceivedBytes) {
     // Markers at the very end: what lies beyond the datagram is never read. Each input is copied to
     // a buffer of its exact size so the address sanitizer sees any overread.
-    for (std::string text : {"1.2.3.4:HTTP", "1.2.3.4:HTTP8", "1.2.3.4:MAC", "1.2.3.4:MAC12345", "HTTP", "MAC", ":"}) {
+    for (std::string text :
+         {"1.2.3.4:HTTP", "1.2.3.4:HTTP8", "1.2.3.4:MAC", "1.2.3.4:MAC12345", "HTTP", "MAC", ":"}) {
         std::vector<uint8_t> exact(text.begin(), text.end());
         DeviceReply r = ParseDeviceReply(exact.data(), exact.size());
         EXPECT_FALSE(r.hasMac) << text; // a MAC cut short names no device
