@@ -108,9 +108,8 @@ void CMainDlg::OnPaint() {
         Default();
         return;
     }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
     int cx = ::GetSystemMetrics(SM_CXICON);
     int cy = ::GetSystemMetrics(SM_CYICON);
     RECT rect;
@@ -118,7 +117,6 @@ void CMainDlg::OnPaint() {
     int x = (rect.right - rect.left - cx + 1) / 2;
     int y = (rect.bottom - rect.top - cy + 1) / 2;
     ::DrawIcon(dc, x, y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 HCURSOR CMainDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
