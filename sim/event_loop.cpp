@@ -1,0 +1,153 @@
+#include "event_loop.hpp"
+
+#include "log_events.hpp"
+#include "safety_rules.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <vector>
+
+namespace quillsim {
+
+namespace {
+
+// Bounds on one turn of the loop, so that a burst of 10000 answers does not starve the receiving side and
+// a flood of requests does not starve the sending side.
+constexpr int kMaxSendsPerTurn = 512;
+constexpr int kMaxReceivesPerTurn = 256;
+constexpr Millis kSendRetryMs = 1;
+
+Millis monotonic_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+double wall_seconds() {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+class Loop {
+  public:
+    explicit Loop(LoopParts& parts) : parts_(parts) {}
+
+    void run() {
+        const Millis start = monotonic_ms();
+        const std::optional<Millis> deadline =
+            parts_.run_for ? std::optional<Millis>(start + *parts_.run_for) : std::nullopt;
+        if (!parts_.raw.payloads.empty() && !parts_.raw_on_search) {
+            schedule_raw(parts_.raw, start, queue_);
+        }
+        while (!parts_.signals.stop_requested()) {
+            Millis now = monotonic_ms();
+            if (deadline && now >= *deadline) {
+                break;
+            }
+            log_changes(parts_.fleet.apply_due_changes(now));
+            const std::optional<Millis> send_wake = send_due(now);
+            std::optional<Millis> wake = earliest(send_wake, parts_.fleet.next_change_due());
+            wake = earliest(wake, deadline);
+            wait(now, wake);
+        }
+    }
+
+  private:
+    static std::optional<Millis> earliest(std::optional<Millis> a, std::optional<Millis> b) {
+        if (!a) {
+            return b;
+        }
+        if (!b) {
+            return a;
+        }
+        return std::min(*a, *b);
+    }
+
+    void log_changes(const std::vector<DeviceAddressChange>& changes) {
+        for (const auto& change : changes) {
+            parts_.log.write(changed_line(wall_seconds(), change));
+        }
+    }
+
+    // Sends what is due; returns when the loop must next look at the queue.
+    std::optional<Millis> send_due(Millis now) {
+        for (int sent = 0; sent < kMaxSendsPerTurn;) {
+            const OutgoingDatagram* datagram = queue_.peek_due(now);
+            if (datagram == nullptr) {
+                return queue_.next_due();
+            }
+            // Unicast answers go wherever a request came from; this is the last gate before the wire.
+            if (!is_allowed_destination(datagram->to.address)) {
+                parts_.log.write(refused_line(wall_seconds(), *datagram));
+                queue_.pop();
+                continue;
+            }
+            int error = 0;
+            switch (parts_.udp.send(*datagram, error)) {
+            case UdpEndpoint::SendResult::sent:
+                parts_.log.write(sent_line(wall_seconds(), *datagram));
+                ++sent;
+                break;
+            case UdpEndpoint::SendResult::retry_later:
+                return now + kSendRetryMs;
+            case UdpEndpoint::SendResult::failed:
+                parts_.log.write(send_error_line(wall_seconds(), *datagram, std::strerror(error)));
+                break;
+            }
+            queue_.pop();
+        }
+        return now; // more may be due: come straight back after a look at the socket
+    }
+
+    void wait(Millis now, std::optional<Millis> wake) {
+        std::vector<pollfd> fds{pollfd{parts_.udp.fd(), POLLIN, 0}};
+        if (parts_.http != nullptr) {
+            const auto http_fds = parts_.http->poll_fds();
+            fds.insert(fds.end(), http_fds.begin(), http_fds.end());
+        }
+        timespec timeout{};
+        const timespec* timeout_ptr = nullptr;
+        if (wake) {
+            const Millis wait_ms = std::max<Millis>(0, *wake - now);
+            timeout.tv_sec = static_cast<std::time_t>(wait_ms / 1000);
+            timeout.tv_nsec = static_cast<long>(wait_ms % 1000) * 1000000L;
+            timeout_ptr = &timeout;
+        }
+        if (ppoll(fds.data(), fds.size(), timeout_ptr, parts_.signals.wait_mask()) <= 0) {
+            return; // time-out, or a stop signal that the loop sees next
+        }
+        if (fds[0].revents & POLLIN) {
+            receive_requests();
+        }
+        if (parts_.http != nullptr) {
+            parts_.http->handle(std::span<const pollfd>(fds).subspan(1));
+        }
+    }
+
+    void receive_requests() {
+        for (int received = 0; received < kMaxReceivesPerTurn; ++received) {
+            const auto datagram = parts_.udp.receive();
+            if (!datagram) {
+                return;
+            }
+            const Millis now = monotonic_ms();
+            const ClassifiedRequest request = classify_request(datagram->bytes);
+            parts_.log.write(received_line(wall_seconds(), *datagram, request));
+            log_changes(parts_.fleet.on_request(request, datagram->source, now, queue_));
+            if (request.kind == RequestKind::search && parts_.raw_on_search) {
+                schedule_raw(parts_.raw, now, queue_);
+            }
+        }
+    }
+
+    LoopParts& parts_;
+    OutgoingQueue queue_;
+};
+
+} // namespace
+
+void run_event_loop(LoopParts& parts) { Loop(parts).run(); }
+
+} // namespace quillsim

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "device_fleet.hpp"
+#include "http_page_server.hpp"
+#include "log_sink.hpp"
+#include "raw_schedule.hpp"
+#include "stop_signals.hpp"
+#include "udp_endpoint.hpp"
+
+#include <optional>
+
+namespace quillsim {
+
+struct LoopParts {
+    UdpEndpoint& udp;
+    DeviceFleet& fleet;
+    LogSink& log;
+    const StopSignals& signals;     // set up before the ready line, so an early SIGTERM still ends cleanly
+    HttpPageServer* http = nullptr; // nothing without --http
+    RawPlan raw;                    // no payloads: nothing crafted to send
+    bool raw_on_search = false;
+    std::optional<Millis> run_for; // nothing: until SIGINT or SIGTERM
+};
+
+// Receives requests, lets the fleet answer them, and sends every queued datagram when it falls due, all on
+// one thread: the wait is for whichever comes first, a datagram or the next due moment.
+void run_event_loop(LoopParts& parts);
+
+} // namespace quillsim

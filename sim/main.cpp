@@ -1,0 +1,136 @@
+// quillsim: pretends to be N network cameras for the discovery and change-IP protocol. See --help.
+
+#include "device_fleet.hpp"
+#include "event_loop.hpp"
+#include "host_environment.hpp"
+#include "http_page_server.hpp"
+#include "log_sink.hpp"
+#include "options.hpp"
+#include "raw_schedule.hpp"
+#include "safety_rules.hpp"
+#include "stop_signals.hpp"
+#include "udp_endpoint.hpp"
+#include "usage_text.hpp"
+#include "wire_format.hpp"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitRefused = 2;
+
+int refuse(const std::string& message) {
+    std::fprintf(stderr, "quillsim: %s\n", message.c_str());
+    return kExitRefused;
+}
+
+std::optional<std::string> read_raw_payloads(const quillsim::Options& options,
+                                             std::vector<std::vector<std::uint8_t>>& payloads) {
+    for (const auto& source : options.raw) {
+        if (!source.file) {
+            payloads.push_back(source.bytes);
+            continue;
+        }
+        std::ifstream file(*source.file, std::ios::binary);
+        if (!file) {
+            return "--raw-file: cannot read " + *source.file;
+        }
+        std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                        std::istreambuf_iterator<char>()};
+        if (bytes.size() > quillsim::kMaxUdpPayload) {
+            return "--raw-file: " + *source.file + " is larger than one UDP datagram can carry";
+        }
+        payloads.push_back(std::move(bytes));
+    }
+    return std::nullopt;
+}
+
+void print_summary(const quillsim::Options& options, std::uint64_t seed, const quillsim::DeviceFleet& fleet) {
+    using namespace quillsim;
+    if (fleet.size() == 0) {
+        std::fprintf(stderr, "quillsim: no devices\n");
+        return;
+    }
+    const auto& first = fleet.device(0);
+    const auto& last = fleet.device(fleet.size() - 1);
+    std::fprintf(stderr, "quillsim: %zu device(s), MAC %s..%s, address %s..%s, replies %s, seed %llu\n",
+                 fleet.size(), format_mac(first.mac()).c_str(), format_mac(last.mac()).c_str(),
+                 first.address().c_str(), last.address().c_str(),
+                 options.reply == ReplyMode::multicast ? "multicast" : "unicast",
+                 static_cast<unsigned long long>(seed));
+}
+
+int run(const quillsim::Options& options) {
+    using namespace quillsim;
+    // Nothing may touch the network before these checks have passed.
+    if (auto problem = check_host_is_lab()) {
+        return refuse(*problem);
+    }
+    if (auto problem = check_option_addresses(options)) {
+        return refuse(*problem);
+    }
+    RawPlan raw;
+    if (auto problem = read_raw_payloads(options, raw.payloads)) {
+        return refuse(*problem);
+    }
+    raw.count = options.raw_count;
+    raw.interval_ms = options.raw_interval_ms;
+    raw.to = Destination{options.raw_to, kReplyPort};
+
+    LogSink log;
+    if (auto problem = log.open(options.log_path)) {
+        std::fprintf(stderr, "quillsim: %s\n", problem->c_str());
+        return kExitFailure;
+    }
+    const std::uint64_t seed = options.seed.value_or(std::random_device{}());
+    DeviceFleet fleet(make_fleet_config(options, seed));
+    const StopSignals signals;
+
+    try {
+        UdpEndpoint udp(options.bind_ip, options.ttl);
+        std::unique_ptr<HttpPageServer> http;
+        if (options.http) {
+            http = std::make_unique<HttpPageServer>(fleet, options.http_port, list_interface_addresses());
+            std::fprintf(stderr, "quillsim: web pages on %zu device address(es)\n", http->listener_count());
+        }
+        print_summary(options, seed, fleet);
+        std::fprintf(stderr, "quillsim: ready\n");
+        std::fflush(stderr);
+
+        std::optional<Millis> run_for;
+        if (options.duration_s) {
+            run_for = static_cast<Millis>(*options.duration_s * 1000.0);
+        }
+        LoopParts parts{udp, fleet, log, signals, http.get(), std::move(raw), options.raw_on_search, run_for};
+        run_event_loop(parts);
+    } catch (const std::system_error& error) {
+        std::fprintf(stderr, "quillsim: %s\n", error.what());
+        return kExitFailure;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const auto parsed = quillsim::parse_options(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "quillsim: %s\n", parsed.error.c_str());
+        return kExitRefused;
+    }
+    if (parsed.options->show_help) {
+        std::fputs(quillsim::usage_text().c_str(), stdout);
+        return 0;
+    }
+    return run(*parsed.options);
+}

@@ -1,0 +1,231 @@
+#include "options.hpp"
+
+#include "hex_text.hpp"
+#include "wire_format.hpp"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace quillsim {
+
+namespace {
+
+struct OptionError {
+    std::string message;
+};
+
+template <typename Number>
+Number parse_number(std::string_view name, std::string_view text, Number low, Number high) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+        throw OptionError{std::string(name) + ": expected a number from " + std::to_string(low) + " to " +
+                          std::to_string(high) + ", got '" + std::string(text) + "'"};
+    }
+    return value;
+}
+
+Ipv4 parse_address(std::string_view name, std::string_view text) {
+    const auto address = parse_ipv4(text);
+    if (!address) {
+        throw OptionError{std::string(name) + ": expected a dotted IPv4 address, got '" + std::string(text) +
+                          "'"};
+    }
+    return *address;
+}
+
+constexpr Millis kMaxMillis = 24LL * 3600 * 1000; // a day: anything longer is a typo
+
+using ValueHandler = std::function<void(Options&, std::string_view)>;
+using FlagHandler = std::function<void(Options&)>;
+
+const std::map<std::string_view, ValueHandler>& value_options() {
+    static const std::map<std::string_view, ValueHandler> handlers{
+        {"--devices",
+         [](Options& o, std::string_view v) {
+             o.devices = parse_number<std::size_t>("--devices", v, 0, kMaxDevices);
+         }},
+        {"--mac-base",
+         [](Options& o, std::string_view v) {
+             const auto mac = parse_mac(v);
+             if (!mac) {
+                 throw OptionError{"--mac-base: expected six hex bytes like 00:1a:2b:3c:4d:00, got '" +
+                                   std::string(v) + "'"};
+             }
+             o.mac_base = *mac;
+         }},
+        {"--ip-base", [](Options& o, std::string_view v) { o.ip_base = parse_address("--ip-base", v); }},
+        {"--http-port",
+         [](Options& o, std::string_view v) { o.http_port = parse_number("--http-port", v, 0, 65535); }},
+        {"--reply",
+         [](Options& o, std::string_view v) {
+             if (v == "unicast") {
+                 o.reply = ReplyMode::unicast;
+             } else if (v == "multicast") {
+                 o.reply = ReplyMode::multicast;
+             } else {
+                 throw OptionError{"--reply: expected unicast or multicast, got '" + std::string(v) + "'"};
+             }
+         }},
+        {"--ttl", [](Options& o, std::string_view v) { o.ttl = parse_number("--ttl", v, 1, 255); }},
+        {"--delay",
+         [](Options& o, std::string_view v) {
+             o.delay_ms = parse_number<Millis>("--delay", v, 0, kMaxMillis);
+         }},
+        {"--jitter",
+         [](Options& o, std::string_view v) {
+             o.jitter_ms = parse_number<Millis>("--jitter", v, 0, kMaxMillis);
+         }},
+        {"--bind-ip", [](Options& o, std::string_view v) { o.bind_ip = parse_address("--bind-ip", v); }},
+        {"--change",
+         [](Options& o, std::string_view v) {
+             if (v == "confirm") {
+                 o.change = ChangePolicy::confirm;
+             } else if (v == "never") {
+                 o.change = ChangePolicy::never;
+             } else if (v == "other") {
+                 o.change = ChangePolicy::other;
+             } else {
+                 throw OptionError{"--change: expected confirm, never or other, got '" + std::string(v) +
+                                   "'"};
+             }
+         }},
+        {"--change-delay",
+         [](Options& o, std::string_view v) {
+             o.change_delay_ms = parse_number<Millis>("--change-delay", v, 0, kMaxMillis);
+         }},
+        {"--other-ip", [](Options& o, std::string_view v) { o.other_ip = parse_address("--other-ip", v); }},
+        {"--raw",
+         [](Options& o, std::string_view v) {
+             auto bytes = parse_hex_bytes(v);
+             if (!bytes) {
+                 throw OptionError{"--raw: expected pairs of hex digits, got '" + std::string(v) + "'"};
+             }
+             if (bytes->size() > kMaxUdpPayload) {
+                 throw OptionError{"--raw: larger than one UDP datagram can carry"};
+             }
+             o.raw.push_back(RawSource{std::move(*bytes), std::nullopt});
+         }},
+        {"--raw-file",
+         [](Options& o, std::string_view v) {
+             o.raw.push_back(RawSource{{}, std::string(v)});
+         }},
+        {"--raw-to", [](Options& o, std::string_view v) { o.raw_to = parse_address("--raw-to", v); }},
+        {"--raw-count",
+         [](Options& o, std::string_view v) { o.raw_count = parse_number("--raw-count", v, 1, 1000000); }},
+        {"--raw-interval",
+         [](Options& o, std::string_view v) {
+             o.raw_interval_ms = parse_number<Millis>("--raw-interval", v, 0, kMaxMillis);
+         }},
+        {"--log", [](Options& o, std::string_view v) { o.log_path = std::string(v); }},
+        {"--duration",
+         [](Options& o, std::string_view v) {
+             double seconds = 0;
+             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+             if (error != std::errc{} || end != v.data() + v.size() || !(seconds > 0) || seconds > 86400) {
+                 throw OptionError{"--duration: expected seconds above 0 and at most 86400, got '" +
+                                   std::string(v) + "'"};
+             }
+             o.duration_s = seconds;
+         }},
+        {"--seed",
+         [](Options& o, std::string_view v) {
+             o.seed = parse_number<std::uint64_t>("--seed", v, 0, UINT64_MAX);
+         }},
+    };
+    return handlers;
+}
+
+const std::map<std::string_view, FlagHandler>& flag_options() {
+    static const std::map<std::string_view, FlagHandler> handlers{
+        {"--help", [](Options& o) { o.show_help = true; }},
+        {"-h", [](Options& o) { o.show_help = true; }},
+        {"--no-port", [](Options& o) { o.no_port = true; }},
+        {"--raw-on-search", [](Options& o) { o.raw_on_search = true; }},
+        {"--http", [](Options& o) { o.http = true; }},
+    };
+    return handlers;
+}
+
+void check_combinations(const Options& o) {
+    if (o.devices > 0) {
+        if (!offset_mac(o.mac_base, o.devices - 1)) {
+            throw OptionError{"--mac-base: " + std::to_string(o.devices) +
+                              " devices would run past ff-ff-ff-ff-ff-ff"};
+        }
+        if (!offset_ipv4(o.ip_base, o.devices - 1)) {
+            throw OptionError{"--ip-base: " + std::to_string(o.devices) +
+                              " devices would run past 255.255.255.255"};
+        }
+    }
+    if (o.change == ChangePolicy::other && !o.other_ip) {
+        throw OptionError{"--change other needs --other-ip A.B.C.D"};
+    }
+    if (o.change != ChangePolicy::other && o.other_ip) {
+        throw OptionError{"--other-ip is only used with --change other"};
+    }
+    if (o.raw_on_search && o.raw.empty()) {
+        throw OptionError{"--raw-on-search needs at least one --raw or --raw-file"};
+    }
+    if (o.http && o.no_port) {
+        throw OptionError{"--http needs a port: drop --no-port"};
+    }
+}
+
+} // namespace
+
+ParsedOptions parse_options(std::span<const std::string_view> args) {
+    Options options;
+    try {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            std::string_view name = args[i];
+            std::optional<std::string_view> inline_value;
+            if (const auto equals = name.find('=');
+                name.starts_with("--") && equals != std::string_view::npos) {
+                inline_value = name.substr(equals + 1);
+                name = name.substr(0, equals);
+            }
+            if (const auto flag = flag_options().find(name); flag != flag_options().end()) {
+                if (inline_value) {
+                    throw OptionError{std::string(name) + " takes no value"};
+                }
+                flag->second(options);
+                continue;
+            }
+            const auto handler = value_options().find(name);
+            if (handler == value_options().end()) {
+                throw OptionError{"unknown option '" + std::string(args[i]) + "' (see --help)"};
+            }
+            if (!inline_value) {
+                if (i + 1 >= args.size()) {
+                    throw OptionError{std::string(name) + " needs a value"};
+                }
+                inline_value = args[++i];
+            }
+            handler->second(options, *inline_value);
+        }
+        if (!options.show_help) {
+            check_combinations(options);
+        }
+    } catch (const OptionError& error) {
+        return ParsedOptions{std::nullopt, error.message};
+    }
+    return ParsedOptions{std::move(options), {}};
+}
+
+FleetConfig make_fleet_config(const Options& options, std::uint64_t seed) {
+    FleetConfig config;
+    config.device_count = options.devices;
+    config.mac_base = options.mac_base;
+    config.ip_base = options.ip_base;
+    config.change = ChangeRules{options.change, options.change_delay_ms, options.other_ip.value_or(Ipv4{})};
+    config.reply.http_port = options.no_port ? std::nullopt : std::optional<int>(options.http_port);
+    config.reply.mode = options.reply;
+    config.reply.delay_ms = options.delay_ms;
+    config.reply.jitter_ms = options.jitter_ms;
+    config.seed = seed;
+    return config;
+}
+
+} // namespace quillsim

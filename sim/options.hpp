@@ -1,0 +1,68 @@
+#pragma once
+
+#include "device_fleet.hpp"
+#include "ipv4_address.hpp"
+#include "mac_address.hpp"
+#include "sim_clock.hpp"
+#include "simulated_device.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillsim {
+
+inline constexpr std::size_t kMaxDevices = 10000;
+
+// One --raw or --raw-file, kept in command-line order; files are read when the tool starts, not while
+// parsing, so the parser stays free of I/O.
+struct RawSource {
+    std::vector<std::uint8_t> bytes; // from --raw
+    std::optional<std::string> file; // from --raw-file
+};
+
+struct Options {
+    bool show_help = false;
+
+    std::size_t devices = 1;
+    MacBytes mac_base{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x00};
+    Ipv4 ip_base{0xC6336400 + 30}; // 198.51.100.30
+    int http_port = 80;
+    bool no_port = false;
+    ReplyMode reply = ReplyMode::unicast;
+    int ttl = 10;
+    Millis delay_ms = 0;
+    Millis jitter_ms = 0;
+    std::optional<Ipv4> bind_ip;
+
+    ChangePolicy change = ChangePolicy::confirm;
+    Millis change_delay_ms = 0;
+    std::optional<Ipv4> other_ip;
+
+    std::vector<RawSource> raw;
+    Ipv4 raw_to{0xC6336400 + 1}; // 198.51.100.1
+    int raw_count = 1;
+    Millis raw_interval_ms = 0;
+    bool raw_on_search = false;
+
+    std::optional<std::string> log_path; // "-" is standard output
+    std::optional<double> duration_s;
+    std::optional<std::uint64_t> seed;
+    bool http = false;
+};
+
+struct ParsedOptions {
+    std::optional<Options> options; // set on success
+    std::string error;              // set on failure, one line for the user
+};
+
+// Accepts "--name value" and "--name=value"; checks each value's syntax and range and the combinations of
+// options. Whether the addresses are safe to use is checked separately (safety_rules).
+ParsedOptions parse_options(std::span<const std::string_view> args);
+
+FleetConfig make_fleet_config(const Options& options, std::uint64_t seed);
+
+} // namespace quillsim

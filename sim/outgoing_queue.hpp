@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ipv4_address.hpp"
+#include "mac_address.hpp"
+#include "sim_clock.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillsim {
+
+struct Destination {
+    Ipv4 address;
+    std::uint16_t port = 0;
+    auto operator<=>(const Destination&) const = default;
+};
+
+enum class OutgoingKind { reply, raw };
+
+struct OutgoingDatagram {
+    Millis due = 0;
+    Destination to;
+    std::vector<std::uint8_t> bytes;
+    OutgoingKind kind = OutgoingKind::reply;
+    // For replies, which device answered and with what address, so the log can say so without re-parsing.
+    std::optional<MacBytes> mac;
+    std::string address;
+};
+
+// Datagrams waiting for their time, earliest first; datagrams due at the same time leave in the order they
+// were queued, so a raw sequence keeps its order.
+class OutgoingQueue {
+  public:
+    void push(OutgoingDatagram datagram);
+
+    bool empty() const { return heap_.empty(); }
+    std::size_t size() const { return heap_.size(); }
+    std::optional<Millis> next_due() const;
+
+    // The earliest datagram if it is due at now; it stays queued until pop(), so a send that would block can
+    // be tried again later.
+    const OutgoingDatagram* peek_due(Millis now) const;
+    void pop();
+
+  private:
+    struct Entry {
+        std::uint64_t sequence;
+        OutgoingDatagram datagram;
+    };
+    static bool later(const Entry& a, const Entry& b);
+
+    std::vector<Entry> heap_;
+    std::uint64_t next_sequence_ = 0;
+};
+
+} // namespace quillsim

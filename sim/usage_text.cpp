@@ -1,0 +1,84 @@
+#include "usage_text.hpp"
+
+namespace quillsim {
+
+std::string usage_text() {
+    return R"(Usage: quillsim [OPTIONS]
+
+Pretends to be N network cameras on a lab LAN. Listens on UDP port 5556, joined to the
+multicast group 235.5.6.7, and answers the discovery search "PV_SearchNetDevice" and the
+change-IP command "PV_ChangeDeviceIp" the way the devices do, replying to UDP port 5555.
+
+Runs only inside a network namespace other than the root one, and only when every IPv4
+address on its non-loopback interfaces is in 198.51.100.0/24 or 203.0.113.0/24; otherwise
+it exits with status 2 before opening any socket. It never sends to other addresses.
+
+Devices
+  --devices N           number of devices, 0 to 10000 (default 1; 0 = only listen/log/raw)
+  --mac-base MAC        MAC of device 0 (default 00:1a:2b:3c:4d:00); device k has MAC+k,
+                        carrying across bytes
+  --ip-base A.B.C.D     address text of device 0 (default 198.51.100.30); device k has +k.
+                        Only written into replies, so any address is accepted
+  --http-port P         port written into replies (default 80)
+  --no-port             replies carry no HTTP field: "<ip>:MAC" + 6 bytes
+
+Replies ("<ip>:HTTP<port>,MAC" followed by the 6 raw MAC bytes)
+  --reply unicast|multicast
+                        unicast (default): to the request's source address, port 5555;
+                        multicast: to 235.5.6.7 port 5555
+  --ttl N               time-to-live of multicast replies (default 10)
+  --delay MS            each device answers MS milliseconds after the request (default 0)
+  --jitter MS           plus a uniform random 0..MS ms drawn per device and answer (default 0)
+  --seed N              seed for the jitter (default: random, printed at start)
+  --bind-ip A.B.C.D     interface address to join the group on and send from (default: the
+                        routing default); must be a lab address
+
+Change-IP commands (a command whose MAC is not one of ours is ignored)
+  --change confirm|never|other
+                        confirm (default): take the requested address;
+                        never: ignore commands, no answer;
+                        other: take --other-ip instead of the requested address
+  --change-delay MS     take the new address MS ms after the first command (default 0);
+                        until then commands are answered with the old address, afterwards
+                        every command and every search with the new one
+  --other-ip A.B.C.D    the address taken with --change other
+
+Crafted datagrams (hostile-input tests)
+  --raw HEX             a datagram as hex digits, spaces allowed ("" = empty); repeatable
+  --raw-file PATH       a file's bytes as one datagram; repeatable
+  --raw-to A.B.C.D      destination, port 5555 (default 198.51.100.1); a lab address or
+                        235.5.6.7
+  --raw-count N         send the whole set N times (default 1)
+  --raw-interval MS     between the sets (default 0)
+  --raw-on-search       send the set after every search request instead of once at start
+
+Running
+  --log PATH            one JSON line per event, flushed at once; "-" = standard output
+  --duration SEC        exit 0 after SEC seconds (default: run until SIGINT or SIGTERM,
+                        which also exit 0)
+  --http                serve a small HTML page on TCP --http-port of each device address
+                        that is assigned to an interface here (others are skipped)
+  -h, --help            this text
+
+Standard error gets "quillsim: ready" once the socket is bound and joined; wait for it.
+Exit status: 0 normal end, 1 socket or file failure, 2 bad option or unsafe environment.
+
+Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind")
+  received on port 5556:
+    {"t", "kind": "search"|"change"|"other", "src", "sport", "dst", "ttl", "len"}
+    "change" adds "mac" (00-1a-2b-3c-4d-5e) and "ip" (the address field up to its zero);
+    "other" adds "data" (all bytes, hex). Only exactly 19-byte searches and 41-byte
+    commands count as such. "dst" is the datagram's destination address; "ttl" is null
+    if the kernel did not say.
+  sent:
+    {"t", "kind": "reply", "dst", "dport", "len", "mac", "ip"}   a device's answer
+    {"t", "kind": "raw", "dst", "dport", "len"}                  a crafted datagram
+  other:
+    {"t", "kind": "changed", "mac", "old", "new"}   a device took a new address
+    {"t", "kind": "refused", "dst", "dport", "len", ...}   not sent: destination outside
+                                                      the lab ranges
+    {"t", "kind": "send-error", "dst", "dport", "len", ..., "error"}
+)";
+}
+
+} // namespace quillsim
