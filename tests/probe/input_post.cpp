@@ -1,0 +1,54 @@
+#include "input_post.h"
+
+#include "probe_error.h"
+#include "window_messages.h"
+
+namespace {
+
+LPARAM point_param(POINT point) { return MAKELPARAM(point.x, point.y); }
+
+LPARAM key_param(UINT virtual_key, bool up) {
+    UINT scan = MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
+    LPARAM param = 1 | (static_cast<LPARAM>(scan) << 16);
+    if (up) {
+        param |= static_cast<LPARAM>(0xC0000000u);
+    }
+    return param;
+}
+
+} // namespace
+
+void post_click(HWND window, POINT client_point) {
+    post_checked(window, WM_MOUSEMOVE, 0, point_param(client_point));
+    post_checked(window, WM_LBUTTONDOWN, MK_LBUTTON, point_param(client_point));
+    post_checked(window, WM_LBUTTONUP, 0, point_param(client_point));
+}
+
+void post_double_click(HWND window, POINT client_point) {
+    post_click(window, client_point);
+    post_checked(window, WM_LBUTTONDBLCLK, MK_LBUTTON, point_param(client_point));
+    post_checked(window, WM_LBUTTONUP, 0, point_param(client_point));
+}
+
+void post_key(HWND window, UINT virtual_key) {
+    post_checked(window, WM_KEYDOWN, virtual_key, key_param(virtual_key, false));
+    post_checked(window, WM_KEYUP, virtual_key, key_param(virtual_key, true));
+}
+
+HWND focused_window(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (!GetGUIThreadInfo(thread, &info)) {
+        throw ProbeError("GetGUIThreadInfo failed: " + std::to_string(GetLastError()));
+    }
+    return info.hwndFocus;
+}
+
+void type_character(HWND window, wchar_t character) {
+    HWND focus = focused_window(window);
+    if (!focus) {
+        throw ProbeError("no window has the focus");
+    }
+    send_checked(focus, WM_CHAR, character, 1);
+}
