@@ -1,0 +1,56 @@
+#pragma once
+// The modal "IP Config" dialog: shows the MAC and the address of the device at the main window's
+// selection mark and, on OK, hands the address typed to SetIpThread, which queues the change-IP
+// command and waits for the device to confirm it. The dialog then closes by itself.
+#include <cstdint>
+
+#include "busy_progress_ctrl.h"
+#include "dialog.h"
+#include "ipaddressctrl.h"
+#include "resource.h"
+#include "wire_protocol.h"
+
+class CMainDlg;
+
+// Posted (never sent) by SetIpThread to the dialog when it is done, on every path. wParam and lParam
+// are 0.
+inline constexpr UINT WM_SETIP_DONE = WM_USER + 100;
+
+class CIpConfigDlg : public CDialog {
+  public:
+    enum { IDD = IDD_IPCONFIG_DIALOG };
+
+    explicit CIpConfigDlg(CWnd* pParent = nullptr);
+
+    // The window that opens the dialog; to be set before DoModal. DoModal always returns IDCANCEL.
+    void SetMainDlg(CMainDlg* pMainDlg) { m_pMainDlg = pMainDlg; }
+
+    // A whole copy of row m_nSelRow, taken under the table's lock so that a reply rewriting the row's
+    // address text is never seen half-written. False when the row is not in use.
+    bool CopySelectedRow(uint8_t (&mac)[quillmast::kMacSize], char (&ip)[quillmast::kIpTextSize]) const;
+
+    CMainDlg* m_pMainDlg = nullptr; // not owned
+    CIPAddressCtrl m_ipAddr;
+    int m_nSelRow = -1; // the table row being changed, which is also its list row
+    CBusyProgressCtrl m_busy;
+    // 0 until OK; closed (and left as it is) when the worker reports back.
+    HANDLE m_hSetIpThread = nullptr;
+
+  protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnIpFieldChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    LRESULT OnSetIpDone(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    void SetCaption(int id, const char* key) const;
+    void ShowRow(const uint8_t (&mac)[quillmast::kMacSize], const char* ip);
+    void SetUpBusyIndicator();
+
+    // From OK until WM_SETIP_DONE the worker uses this object, so the dialog must not end then.
+    bool m_bApplying = false;
+};

@@ -1,0 +1,57 @@
+#include "set_ip_thread.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "address_fields.h"
+#include "ipconfig_dlg.h"
+#include "main_dlg.h"
+
+namespace {
+
+constexpr int kConfirmationPolls = 150;
+constexpr DWORD kPollIntervalMs = 100;
+
+// True when the receiver cleared the flag, seen after one of the polls (never before the first sleep).
+bool WaitForConfirmation(const std::atomic<uint8_t>& pending) {
+    for (int poll = 0; poll < kConfirmationPolls; ++poll) {
+        ::Sleep(kPollIntervalMs);
+        if (pending.load(std::memory_order_acquire) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Queues the change and waits for it. False when no device confirmed it within 15 s; the flag is then
+// clear again, so the sender is back to search requests before the user is told.
+bool SendChange(CMainDlg& main, const uint8_t (&mac)[quillmast::kMacSize], const char* address) {
+    // The sender reads the command only after it sees the flag, so the command is written first.
+    quillmast::WriteChangeIpTarget(main.m_ChangeCmd, mac, address);
+    main.m_bChangePending.store(1, std::memory_order_release);
+    if (WaitForConfirmation(main.m_bChangePending))
+        return true;
+    // Exchanged rather than stored: a confirmation that lands between the last poll and now counts.
+    return main.m_bChangePending.exchange(0, std::memory_order_acq_rel) == 0;
+}
+
+} // namespace
+
+DWORD WINAPI SetIpThread(LPVOID param) {
+    auto* dlg = static_cast<CIpConfigDlg*>(param);
+    quillmast::AddressFields fields{};
+    // A cross-thread message, answered by the dialog's modal loop.
+    dlg->m_ipAddr.GetAddress(fields[0], fields[1], fields[2], fields[3]);
+    char address[quillmast::kAddressTextCapacity];
+    quillmast::FormatAddressFields(fields, address);
+
+    uint8_t mac[quillmast::kMacSize];
+    char current[quillmast::kIpTextSize];
+    // An unchanged address is not sent: a command repeating the stored text would never be confirmed.
+    if (dlg->CopySelectedRow(mac, current) && std::strcmp(address, current) != 0 &&
+        !SendChange(*dlg->m_pMainDlg, mac, address))
+        ::MessageBoxW(nullptr, L"Set IP fail!", L"Error", MB_ICONERROR);
+
+    // The last use of the dialog: it may be gone as soon as this is posted.
+    ::PostMessageW(dlg->m_hWnd, WM_SETIP_DONE, 0, 0);
+    return 1;
+}

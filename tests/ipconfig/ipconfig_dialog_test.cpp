@@ -1,0 +1,259 @@
+// The IP Config dialog and its change-IP worker in-process. The reply receiver is played by the test:
+// it clears the pending flag as a confirmation would, or leaves it set to let the change time out.
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "device_rows.h"
+#include "expected_lang_values.h"
+#include "ipconfig_dialog_run.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using quillmast::AddressFields;
+
+constexpr uint8_t kMac[quillmast::kMacSize] = {0x00, 0xac, 0x0a, 0xff, 0x10, 0x9b};
+constexpr uint8_t kOtherMac[quillmast::kMacSize] = {0x00, 0x1a, 0x2b, 0x3c, 0x00, 0x01};
+
+std::wstring FromUtf8(const char* text) {
+    wchar_t wide[128] = {};
+    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 128);
+    return wide;
+}
+
+std::wstring ExpectedCaption(const char* key, size_t language) {
+    for (const auto& caption : kExpectedCaptions)
+        if (std::strcmp(caption.key, key) == 0)
+            return FromUtf8(caption.values[language]);
+    return L"?";
+}
+
+class IpConfigDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override { test::ResetDeviceState(m_owner); }
+    void TearDown() override {
+        m_run.reset();
+        ::DeleteCriticalSection(&m_owner.m_csDevices);
+    }
+
+    // Opens the dialog over a list of `listItems` rows with the mark at `mark`.
+    test::IpConfigRun& Open(int listItems, int mark) {
+        m_run.emplace(m_owner, listItems, mark);
+        return *m_run;
+    }
+    // One device at 198.51.100.10, selected, and the dialog open on it.
+    test::IpConfigRun& OpenOnOneDevice() {
+        test::AddDeviceRow(m_owner, kMac, "198.51.100.10");
+        test::IpConfigRun& run = Open(1, 0);
+        EXPECT_NE(run.Window(), nullptr);
+        return run;
+    }
+
+    bool ChangePending() const { return m_owner.m_bChangePending.load(std::memory_order_acquire) != 0; }
+    bool WaitForPending(std::chrono::milliseconds timeout = 2s) const {
+        return test::WaitUntil([this] { return ChangePending(); }, timeout);
+    }
+    // The MAC and address fields of the command, untouched while still all zero.
+    bool CommandTargetUntouched() const {
+        for (size_t i = quillmast::kChangeCmdMacOffset; i < quillmast::kChangeIpCommandSize; ++i)
+            if (m_owner.m_ChangeCmd[i] != 0)
+                return false;
+        return true;
+    }
+
+    CMainDlg m_owner;
+    std::optional<test::IpConfigRun> m_run;
+};
+
+TEST_F(IpConfigDialogTest, ShowsTheMarkedRowsMacAndAddressWithTranslatedCaptions) {
+    test::AddDeviceRow(m_owner, kOtherMac, "203.0.113.99");
+    test::AddDeviceRow(m_owner, kMac, "198.51.100.10");
+    auto& run = Open(2, 1);
+    ASSERT_NE(run.Window(), nullptr);
+
+    EXPECT_EQ(run.Text(IDC_MAC_VALUE), L"00-ac-0a-ff-10-9b");
+    int filled = 0;
+    EXPECT_EQ(run.Address(&filled), (AddressFields{198, 51, 100, 10}));
+    EXPECT_EQ(filled, 4);
+    EXPECT_EQ(run.Text(IDC_MAC_LABEL), ExpectedCaption("ID_MAC_STR", 0));
+    EXPECT_EQ(run.Text(IDOK), ExpectedCaption("ID_OK_STR", 0));
+    EXPECT_EQ(run.Text(IDCANCEL), ExpectedCaption("ID_CANCEL_STR", 0));
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(run.Window(), caption, 64);
+    EXPECT_STREQ(caption, L"IP Config");
+    EXPECT_TRUE(::IsWindowEnabled(run.Item(IDOK)));
+    EXPECT_TRUE(::IsWindowEnabled(run.Item(IDCANCEL)));
+    // The busy row is set up with no block lit and no animation yet.
+    EXPECT_EQ(run.Dialog().m_busy.m_nPos.load(), -1);
+    EXPECT_EQ(run.Dialog().m_busy.m_nBlocks.load(), 10);
+    EXPECT_FALSE(run.Dialog().m_busy.m_bRunning.load());
+}
+
+TEST_F(IpConfigDialogTest, CaptionsComeInTheCodePageOfTheLanguage) {
+    m_owner.m_nCountry = 81;
+    auto& run = OpenOnOneDevice();
+    EXPECT_EQ(run.Text(IDC_MAC_LABEL), ExpectedCaption("ID_MAC_STR", 3));
+    EXPECT_EQ(run.Text(IDCANCEL), ExpectedCaption("ID_CANCEL_STR", 3));
+}
+
+// The control ignores a value outside a field's range, which shows the ranges that were set.
+TEST_F(IpConfigDialogTest, FirstFieldTakesOnly1To223AndTheOthers0To255) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(224, 0, 255, 7);
+    EXPECT_EQ(run.Address(), (AddressFields{198, 0, 255, 7}));
+    run.SetAddress(0, 1, 2, 3);
+    EXPECT_EQ(run.Address(), (AddressFields{198, 1, 2, 3}));
+    run.SetAddress(223, 4, 5, 6);
+    EXPECT_EQ(run.Address(), (AddressFields{223, 4, 5, 6}));
+    run.SetAddress(1, 4, 5, 6);
+    EXPECT_EQ(run.Address(), (AddressFields{1, 4, 5, 6}));
+}
+
+TEST_F(IpConfigDialogTest, RowTextIsSplitIntoLowBytesWithMissingFieldsZero) {
+    struct Case {
+        const char* text;
+        AddressFields fields;
+        int filled;
+    };
+    // "" gives 0 for field 0, which its range refuses: that field stays blank.
+    for (const Case& c : {Case{"198.51.300.4", {198, 51, 44, 4}, 4}, Case{"198.51", {198, 51, 0, 0}, 4},
+                          Case{"", {0, 0, 0, 0}, 3}}) {
+        SCOPED_TRACE(c.text);
+        m_owner.ResetDevices();
+        test::AddDeviceRow(m_owner, kMac, c.text);
+        auto& run = Open(1, 0);
+        ASSERT_NE(run.Window(), nullptr);
+        int filled = 0;
+        EXPECT_EQ(run.Address(&filled), c.fields);
+        EXPECT_EQ(filled, c.filled);
+        run.Press(IDCANCEL);
+        EXPECT_TRUE(run.WaitEnded(2s));
+        m_run.reset();
+    }
+}
+
+TEST_F(IpConfigDialogTest, NoRowOrAStaleMarkEndsTheDialogAtOnce) {
+    test::AddDeviceRow(m_owner, kMac, "198.51.100.10");
+    test::AddDeviceRow(m_owner, kOtherMac, "198.51.100.11");
+    for (int mark : {-1, 2}) {
+        SCOPED_TRACE(mark);
+        auto& run = Open(3, mark);
+        EXPECT_TRUE(run.WaitEnded(2s));
+        EXPECT_EQ(run.Result(), IDCANCEL);
+        EXPECT_FALSE(run.WorkerStarted());
+        m_run.reset();
+    }
+    EXPECT_FALSE(ChangePending());
+    EXPECT_TRUE(CommandTargetUntouched());
+}
+
+TEST_F(IpConfigDialogTest, CancelClosesWithoutAWorkerOrACommand) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(198, 51, 100, 77);
+    run.Press(IDCANCEL);
+    ASSERT_TRUE(run.WaitEnded(2s));
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    EXPECT_FALSE(run.WorkerStarted());
+    EXPECT_FALSE(run.AnimationRanAtEnd());
+    EXPECT_FALSE(ChangePending());
+    EXPECT_TRUE(CommandTargetUntouched());
+}
+
+TEST_F(IpConfigDialogTest, OkWithTheAddressUnchangedSendsNothingAndClosesAtOnce) {
+    auto& run = OpenOnOneDevice();
+    auto pressed = Clock::now();
+    run.Press(IDOK);
+    ASSERT_TRUE(run.WaitEnded(2s));
+    // At once, not after a wait for a confirmation.
+    EXPECT_LT(Clock::now() - pressed, 1s);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    EXPECT_TRUE(run.WorkerStarted());
+    EXPECT_FALSE(run.AnimationRanAtEnd());
+    EXPECT_FALSE(ChangePending());
+    EXPECT_TRUE(CommandTargetUntouched());
+    EXPECT_EQ(test::FindOwnDialog(L"Error"), nullptr);
+}
+
+TEST_F(IpConfigDialogTest, AChangeIsQueuedAndAConfirmationClosesTheDialogAtTheNextPoll) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(198, 51, 100, 77);
+    run.Press(IDOK);
+
+    ASSERT_TRUE(WaitForPending());
+    // Seen with acquire right after the flag: the command was complete before it was raised.
+    uint8_t command[quillmast::kChangeIpCommandSize];
+    std::memcpy(command, m_owner.m_ChangeCmd, sizeof(command));
+    EXPECT_STREQ(reinterpret_cast<const char*>(command), "PV_ChangeDeviceIp");
+    EXPECT_EQ(command[quillmast::kChangeCmdFlagOffset], 1);
+    EXPECT_EQ(std::memcmp(command + quillmast::kChangeCmdMacOffset, kMac, sizeof(kMac)), 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(command + quillmast::kChangeCmdIpOffset), "198.51.100.77");
+
+    EXPECT_FALSE(::IsWindowEnabled(run.Item(IDOK)));
+    EXPECT_FALSE(::IsWindowEnabled(run.Item(IDCANCEL)));
+    EXPECT_TRUE(run.Dialog().m_busy.m_bRunning.load());
+
+    // The device answers a moment later; the dialog waits for it.
+    ::Sleep(300);
+    EXPECT_FALSE(run.Ended());
+    m_owner.m_bChangePending.store(0, std::memory_order_release);
+    auto confirmed = Clock::now();
+    ASSERT_TRUE(run.WaitEnded(2s));
+    EXPECT_LT(Clock::now() - confirmed, 400ms);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    EXPECT_FALSE(run.AnimationRanAtEnd());
+    EXPECT_EQ(test::FindOwnDialog(L"Error"), nullptr);
+}
+
+TEST_F(IpConfigDialogTest, EscapeWhileTheWorkerWaitsDoesNotEndTheDialog) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(203, 0, 113, 5);
+    run.Press(IDOK);
+    ASSERT_TRUE(WaitForPending());
+
+    run.PressEscape();
+    run.Press(IDCANCEL);
+    run.Press(IDOK);
+    EXPECT_FALSE(test::WaitUntil([&] { return run.Ended(); }, 700ms));
+    EXPECT_TRUE(ChangePending());
+
+    m_owner.m_bChangePending.store(0, std::memory_order_release);
+    ASSERT_TRUE(run.WaitEnded(2s));
+    EXPECT_EQ(run.Result(), IDCANCEL);
+}
+
+TEST_F(IpConfigDialogTest, WithoutConfirmationTheFlagIsClearedBeforeTheFailureIsShown) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(198, 51, 100, 78);
+    run.Press(IDOK);
+    ASSERT_TRUE(WaitForPending());
+    auto raised = Clock::now();
+
+    HWND box = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (box = test::FindOwnDialog(L"Error")) != nullptr; }, 20s));
+    // Read at once: the sender must already be back to search requests.
+    EXPECT_FALSE(ChangePending());
+    auto waited = Clock::now() - raised;
+    EXPECT_GE(waited, 14900ms);
+    EXPECT_LT(waited, 17s);
+
+    wchar_t text[64] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 64);
+    EXPECT_STREQ(text, L"Set IP fail!");
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+    // Still applying, and animating, while the box is up.
+    EXPECT_FALSE(run.Ended());
+    EXPECT_TRUE(run.Dialog().m_busy.m_bRunning.load());
+
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(run.WaitEnded(3s));
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    EXPECT_STREQ(m_owner.m_DeviceIp[0], "198.51.100.10");
+}
+
+} // namespace
