@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "app.h"
+#include "ipconfig_dlg.h"
+#include "open_device_web_page.h"
 #include "lang/dialog_font.h"
 #include "lang/lang_resource.h"
 #include "lang/lang_text.h"
@@ -124,7 +126,10 @@ HCURSOR CMainDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 void CMainDlg::OnConfig() {
     if (m_listDevices.GetSelectionMark() == -1)
         return;
-    // The IP Config dialog opens here once it exists.
+    // No parent: the dialog is owned by the application's main window, this one.
+    CIpConfigDlg dlg;
+    dlg.SetMainDlg(this);
+    dlg.DoModal();
 }
 
 void CMainDlg::OnDblclkDeviceList(NMHDR*, LRESULT* pResult) {
@@ -148,7 +153,7 @@ void CMainDlg::OnRefresh() {
     ::EnableWindow(GetDlgItem(IDC_WEB), FALSE);
 }
 
-void CMainDlg::OnWeb() {}
+void CMainDlg::OnWeb() { OpenDeviceWebPage(*this, m_listDevices); }
 
 LRESULT CMainDlg::OnDevicesChanged(WPARAM, LPARAM) {
     // Cleared before the pass, so a change the receiver makes during it posts a new message.

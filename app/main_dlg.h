@@ -4,7 +4,7 @@
 #include "dialog.h"
 #include "discovery_state.h"
 #include "gdi.h"
-#include "listctrl.h"
+#include "my_list_ctrl.h"
 
 class CMainDlg : public CDialog, public DiscoveryState {
   public:
@@ -20,7 +20,7 @@ class CMainDlg : public CDialog, public DiscoveryState {
 
     int m_nCountry = 1;
     CFont m_font;
-    CListCtrl m_listDevices;
+    CMyListCtrl m_listDevices;
     HICON m_hIcon;
 
   protected:
