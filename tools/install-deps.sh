@@ -8,6 +8,8 @@ set -euo pipefail
 PACKAGES=(
     # host build and tests
     cmake g++ make python3 googletest
+    # the fuzzer (libFuzzer comes with clang's runtime)
+    clang libclang-rt-14-dev
     # Windows cross-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     # running the Windows build

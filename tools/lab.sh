@@ -19,7 +19,7 @@ readonly PC_IP=198.51.100.1 LAN_IP=198.51.100.2 NET_BITS=24 LAB_NET=198.51.100.
 readonly STATE_ROOT=/run/quillmast-labs
 readonly TEMPLATE=/var/tmp/quillmast-wine-template
 # Bump when the template recipe below changes, so cached templates are rebuilt.
-readonly TEMPLATE_RECIPE=2
+readonly TEMPLATE_RECIPE=3
 readonly WINE=/usr/lib/wine/wine64
 # The Debian wrapper /usr/lib/wine/wineserver adds -p0; the lab wants its own persistence.
 readonly WINESERVER=/usr/lib/wine/wineserver64
@@ -153,6 +153,8 @@ build_template() {
         "$0" wineboot -i
         "$0" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f
         "$0" reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f
+        # A new prefix has no Arial: without this Wine picks a serif face for the dialogs font.
+        "$0" reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v Arial /t REG_SZ /d "Liberation Sans" /f
         "$0" reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink" \
             /v "Liberation Sans" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f
         "$1" -w

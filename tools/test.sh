@@ -33,12 +33,13 @@ step deps bash tools/install-deps.sh
 step build bash tools/build.sh
 ((status[build] == 0)) || exit 1
 step host-tests ctest --test-dir "$HOST_TREE" --output-on-failure
+step fuzz bash tools/fuzz.sh "${QM_FUZZ_SECONDS:-60}"
 step windows-tests bash tools/lab.sh run -- \
     ctest --test-dir "$WIN_TREE" --output-on-failure -j1 --timeout "$WIN_TEST_TIMEOUT"
 
 failed=0
 echo "=== summary"
-for name in deps build host-tests windows-tests; do
+for name in deps build host-tests fuzz windows-tests; do
     printf '  %-14s %s  (%s s)\n' "$name" "$([[ ${status[$name]} == 0 ]] && echo ok || echo FAILED)" "${seconds[$name]}"
     [[ ${status[$name]} == 0 ]] || failed=1
 done
