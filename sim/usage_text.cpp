@@ -61,7 +61,8 @@ Running
   -h, --help            this text
 
 Standard error gets "quillsim: ready" once the socket is bound and joined; wait for it.
-Exit status: 0 normal end, 1 socket or file failure, 2 bad option or unsafe environment.
+Exit status: 0 normal end, 1 socket or log file failure, 2 bad option, unreadable
+--raw-file or unsafe environment.
 
 Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind")
   received on port 5556:
