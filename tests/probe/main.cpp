@@ -14,6 +14,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <iostream>
 #include <string>
 
