@@ -54,8 +54,8 @@ Answer exstyle_command(ProbeSession& session, const CommandLine& command) {
 Answer rect_command(ProbeSession& session, const CommandLine& command) {
     RECT rect{};
     GetWindowRect(control(session, command), &rect);
-    return {std::to_string(rect.left) + " " + std::to_string(rect.top) + " " + std::to_string(rect.right) + " " +
-                std::to_string(rect.bottom),
+    return {std::to_string(rect.left) + " " + std::to_string(rect.top) + " " + std::to_string(rect.right) +
+                " " + std::to_string(rect.bottom),
             {}};
 }
 
@@ -107,7 +107,8 @@ Answer click_command(ProbeSession& session, const CommandLine& command) {
 Answer command_command(ProbeSession& session, const CommandLine& command) {
     HWND dialog = session.target_dialog(command);
     auto id = static_cast<int>(command.number(0));
-    post_checked(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    post_checked(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     return {};
 }
 
@@ -181,8 +182,9 @@ Answer ipaddr_command(ProbeSession& session, const CommandLine& command) {
     auto filled = send_checked(address_control, IPM_GETADDRESS, 0, buffer.address());
     buffer.read(&address, sizeof(address));
     char text[40];
-    std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu %d", FIRST_IPADDRESS(address), SECOND_IPADDRESS(address),
-                  THIRD_IPADDRESS(address), FOURTH_IPADDRESS(address), static_cast<int>(filled));
+    std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu %d", FIRST_IPADDRESS(address),
+                  SECOND_IPADDRESS(address), THIRD_IPADDRESS(address), FOURTH_IPADDRESS(address),
+                  static_cast<int>(filled));
     return {text, {}};
 }
 
@@ -191,7 +193,8 @@ Answer setipaddr_command(ProbeSession& session, const CommandLine& command) {
     unsigned fields[4];
     char tail = 0;
     std::string text = command.count() > 1 ? to_utf8(command.words[1]) : "";
-    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &fields[0], &fields[1], &fields[2], &fields[3], &tail) != 4 ||
+    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &fields[0], &fields[1], &fields[2], &fields[3], &tail) !=
+            4 ||
         fields[0] > 255 || fields[1] > 255 || fields[2] > 255 || fields[3] > 255) {
         throw ProbeError("usage: setipaddr <id> a.b.c.d");
     }

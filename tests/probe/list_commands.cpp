@@ -54,28 +54,32 @@ Answer columns_command(ProbeSession& session, const CommandLine& command) {
 // Background, text and text background colours, as COLORREF (0x00bbggrr).
 Answer colors_command(ProbeSession& session, const CommandLine& command) {
     HWND list = session.target_list(command);
-    return {color_text(send_checked(list, LVM_GETBKCOLOR)) + " " + color_text(send_checked(list, LVM_GETTEXTCOLOR)) +
-                " " + color_text(send_checked(list, LVM_GETTEXTBKCOLOR)),
+    return {color_text(send_checked(list, LVM_GETBKCOLOR)) + " " +
+                color_text(send_checked(list, LVM_GETTEXTCOLOR)) + " " +
+                color_text(send_checked(list, LVM_GETTEXTBKCOLOR)),
             {}};
 }
 
 Answer lvexstyle_command(ProbeSession& session, const CommandLine& command) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08lx",
-                  static_cast<unsigned long>(send_checked(session.target_list(command), LVM_GETEXTENDEDLISTVIEWSTYLE)));
+    std::snprintf(
+        text, sizeof text, "0x%08lx",
+        static_cast<unsigned long>(send_checked(session.target_list(command), LVM_GETEXTENDEDLISTVIEWSTYLE)));
     return {text, {}};
 }
 
 Answer selmark_command(ProbeSession& session, const CommandLine& command) {
-    return {std::to_string(static_cast<int>(send_checked(session.target_list(command), LVM_GETSELECTIONMARK))), {}};
+    return {
+        std::to_string(static_cast<int>(send_checked(session.target_list(command), LVM_GETSELECTIONMARK))),
+        {}};
 }
 
 Answer selected_command(ProbeSession& session, const CommandLine& command) {
     HWND list = session.target_list(command);
     std::string rows;
     int row = -1;
-    while ((row = static_cast<int>(send_checked(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >=
-           0) {
+    while ((row = static_cast<int>(
+                send_checked(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0) {
         rows += (rows.empty() ? "" : " ") + std::to_string(row);
     }
     return {rows, {}};

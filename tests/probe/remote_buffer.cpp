@@ -7,10 +7,11 @@
 RemoteBuffer::RemoteBuffer(HWND window, size_t size) : size_(size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                           FALSE, pid);
+    process_ = OpenProcess(
+        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (!process_) {
-        throw ProbeError("OpenProcess(" + std::to_string(pid) + ") failed: " + std::to_string(GetLastError()));
+        throw ProbeError("OpenProcess(" + std::to_string(pid) +
+                         ") failed: " + std::to_string(GetLastError()));
     }
     block_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!block_) {

@@ -124,7 +124,8 @@ Answer title_command(ProbeSession& session, const CommandLine& command) {
 constexpr CommandEntry kCommands[] = {
     {L"wait", wait_command, "wait <caption> <timeout_ms>      -> ok <hwnd>"},
     {L"gone", gone_command, "gone <caption> <timeout_ms>"},
-    {L"windows", windows_command, "windows [caption]                -> ok <n>, then <hwnd>\\t<pid>\\t<caption>"},
+    {L"windows", windows_command,
+     "windows [caption]                -> ok <n>, then <hwnd>\\t<pid>\\t<caption>"},
     {L"use", use_command, "use [hwnd]                       pin the main window (none: find it by caption)"},
     {L"pid", pid_command, "pid                              -> ok <process id>"},
     {L"ping", ping_command, "ping [timeout_ms]                -> ok <elapsed_ms> | err timeout"},

@@ -2,12 +2,19 @@
 
 #include "probe_error.h"
 
+#include <cstdio>
 #include <vector>
 
+// Not SMTO_ABORTIFHUNG: Wine calls a thread hung when it has not asked for a message for 5 s, which is
+// true of a worker thread that slept that long and has only just opened a message box. The time-out
+// alone guards against a program that really does not answer.
 LRESULT send_checked(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
-        throw ProbeError("no answer to message 0x" + std::to_string(message) + " (program hung?)");
+    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, kSendTimeoutMs, &result)) {
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%04x", message);
+        throw ProbeError(std::string("no answer to message ") + number + " within " +
+                         std::to_string(kSendTimeoutMs) + " ms (program hung?)");
     }
     return static_cast<LRESULT>(result);
 }
