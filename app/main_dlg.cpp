@@ -188,10 +188,10 @@ void CMainDlg::SyncListWithTable() {
     m_ipChangedRows.reset();
 }
 
-void CMainDlg::StopThread(HANDLE& thread) {
+void CMainDlg::StopThread(HANDLE& thread, DWORD timeout) {
     if (thread == nullptr)
         return;
-    if (::WaitForSingleObject(thread, 9000) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(thread, timeout) != WAIT_OBJECT_0)
         ::TerminateThread(thread, 9000);
     ::CloseHandle(thread);
     thread = nullptr;
@@ -199,8 +199,8 @@ void CMainDlg::StopThread(HANDLE& thread) {
 
 void CMainDlg::OnOK() {
     m_bQuit.store(1, std::memory_order_release);
-    StopThread(m_hRecvThread);
-    StopThread(m_hSendThread);
+    StopThread(m_hRecvThread, 9000);
+    StopThread(m_hSendThread, 9000);
     CloseMulticastSend();
     CloseMulticastReceive();
     DeleteCriticalSection(&m_csDevices);
@@ -215,14 +215,8 @@ void CMainDlg::StopDiscoveryAfterCancel() {
     // socket ends its wait at once, so both see the flag within about 100 ms.
     m_bQuit.store(1, std::memory_order_release);
     closesocket(m_sockRecv);
-    for (HANDLE* thread : {&m_hRecvThread, &m_hSendThread}) {
-        if (*thread == nullptr)
-            continue;
-        if (::WaitForSingleObject(*thread, 2000) != WAIT_OBJECT_0)
-            ::TerminateThread(*thread, 9000);
-        ::CloseHandle(*thread);
-        *thread = nullptr;
-    }
+    StopThread(m_hRecvThread, 2000);
+    StopThread(m_hSendThread, 2000);
     closesocket(m_sockSend);
     if (m_bCsInitialized)
         DeleteCriticalSection(&m_csDevices);

@@ -44,8 +44,8 @@ class CMainDlg : public CDialog, public DiscoveryState {
     void InsertListColumn(int col, const char* key, int format, int width);
     // Brings the list in step with the table: new rows appended, changed IP texts rewritten.
     void SyncListWithTable();
-    // Waits up to 9 s for a discovery thread, terminating it (exit code 9000) if it has not ended.
-    static void StopThread(HANDLE& thread);
+    // Waits for a discovery thread, terminating it (exit code 9000) if it has not ended in time.
+    static void StopThread(HANDLE& thread, DWORD timeout);
     // After the cancel path: stops the threads before this object goes away.
     void StopDiscoveryAfterCancel();
     bool m_bCsInitialized = false;

@@ -365,6 +365,15 @@ def expect(condition, message):
         raise LabError(message)
 
 
+def mark_row(probe, rows, row=0, button_id=3):
+    """Waits for the main window to list `rows` devices, clicks row `row` and waits until the click has
+    enabled the button `button_id` (3 Config, 5 WEB)."""
+    probe.cmd(f"wait {MAIN_CAPTION} 30000")
+    poll(lambda: probe.cmd("count") == str(rows), 20, f"{rows} devices listed")
+    probe.cmd(f"select {row}")
+    poll(lambda: probe.cmd(f"enabled {button_id}") == "1", 10, f"button {button_id} enabled by the click")
+
+
 def mac_text(base, index):
     """The simulator's MAC of device `index` for a base like "00:1a:2b:3c:4d:00", as the list shows it."""
     value = int(base.replace(":", "").replace("-", ""), 16) + index

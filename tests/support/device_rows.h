@@ -1,27 +1,15 @@
 #pragma once
 // Shared by the IP Config and WEB tests: a device table with chosen rows, a device list window whose
 // selection mark names one of them, and polling.
-#include <chrono>
 #include <cstring>
-#include <functional>
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include "discovery_state.h"
+#include "wait_until.h"
 
 namespace test {
-
-// Polls `done` every 10 ms until it holds or `timeout` passes. Returns whether it held.
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
 
 // Appends a row as the receiver would, under the table's lock.
 inline void AddDeviceRow(DiscoveryState& state, const uint8_t (&mac)[quillmast::kMacSize], const char* ip,

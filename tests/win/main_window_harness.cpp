@@ -7,16 +7,6 @@
 
 namespace test {
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
-
 MainWindowRun::MainWindowRun() {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof(icc);

@@ -13,13 +13,11 @@
 #include <windows.h>
 
 #include "main_dlg.h"
+#include "wait_until.h"
 
 namespace test {
 
 using Clock = std::chrono::steady_clock;
-
-// Polls `done` every 10 ms until it holds or `timeout` passes. Returns whether it held.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
 class MainWindowRun {
   public:
