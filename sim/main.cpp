@@ -2,6 +2,7 @@
 
 #include "device_fleet.hpp"
 #include "event_loop.hpp"
+#include "flood_sender.hpp"
 #include "host_environment.hpp"
 #include "http_page_server.hpp"
 #include "log_sink.hpp"
@@ -101,6 +102,15 @@ int run(const quillsim::Options& options) {
         if (options.http) {
             http = std::make_unique<HttpPageServer>(fleet, options.http_port, list_interface_addresses());
             std::fprintf(stderr, "quillsim: web pages on %zu device address(es)\n", http->listener_count());
+        }
+        if (options.flood_s) {
+            std::fprintf(stderr, "quillsim: flooding %s port %u for %.1f s, seed %llu\n",
+                         format_ipv4(raw.to.address).c_str(), raw.to.port, *options.flood_s,
+                         static_cast<unsigned long long>(seed));
+            std::fprintf(stderr, "quillsim: ready\n");
+            std::fflush(stderr);
+            const FloodPlan plan{raw.to, static_cast<Millis>(*options.flood_s * 1000.0), seed};
+            return run_flood(udp, plan, signals, log) ? 0 : kExitFailure;
         }
         print_summary(options, seed, fleet);
         std::fprintf(stderr, "quillsim: ready\n");

@@ -35,6 +35,16 @@ Ipv4 parse_address(std::string_view name, std::string_view text) {
     return *address;
 }
 
+double parse_seconds(std::string_view name, std::string_view text) {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc{} || end != text.data() + text.size() || !(seconds > 0) || seconds > 86400) {
+        throw OptionError{std::string(name) + ": expected seconds above 0 and at most 86400, got '" +
+                          std::string(text) + "'"};
+    }
+    return seconds;
+}
+
 constexpr Millis kMaxMillis = 24LL * 3600 * 1000; // a day: anything longer is a typo
 
 using ValueHandler = std::function<void(Options&, std::string_view)>;
@@ -119,16 +129,8 @@ const std::map<std::string_view, ValueHandler>& value_options() {
              o.raw_interval_ms = parse_number<Millis>("--raw-interval", v, 0, kMaxMillis);
          }},
         {"--log", [](Options& o, std::string_view v) { o.log_path = std::string(v); }},
-        {"--duration",
-         [](Options& o, std::string_view v) {
-             double seconds = 0;
-             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), seconds);
-             if (error != std::errc{} || end != v.data() + v.size() || !(seconds > 0) || seconds > 86400) {
-                 throw OptionError{"--duration: expected seconds above 0 and at most 86400, got '" +
-                                   std::string(v) + "'"};
-             }
-             o.duration_s = seconds;
-         }},
+        {"--duration", [](Options& o, std::string_view v) { o.duration_s = parse_seconds("--duration", v); }},
+        {"--flood", [](Options& o, std::string_view v) { o.flood_s = parse_seconds("--flood", v); }},
         {"--seed",
          [](Options& o, std::string_view v) {
              o.seed = parse_number<std::uint64_t>("--seed", v, 0, UINT64_MAX);
@@ -167,6 +169,10 @@ void check_combinations(const Options& o) {
     }
     if (o.raw_on_search && o.raw.empty()) {
         throw OptionError{"--raw-on-search needs at least one --raw or --raw-file"};
+    }
+    if (o.flood_s && (!o.raw.empty() || o.raw_on_search || o.http || o.duration_s)) {
+        throw OptionError{"--flood runs alone: it takes no --raw, --raw-file, --raw-on-search, --http or "
+                          "--duration"};
     }
     if (o.http && o.no_port) {
         throw OptionError{"--http needs a port: drop --no-port"};

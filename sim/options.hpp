@@ -50,6 +50,7 @@ struct Options {
 
     std::optional<std::string> log_path; // "-" is standard output
     std::optional<double> duration_s;
+    std::optional<double> flood_s; // set: send the hostile mix to --raw-to for that long, nothing else
     std::optional<std::uint64_t> seed;
     bool http = false;
 };

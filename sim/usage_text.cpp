@@ -52,6 +52,15 @@ Crafted datagrams (hostile-input tests)
   --raw-interval MS     between the sets (default 0)
   --raw-on-search       send the set after every search request instead of once at start
 
+Flood (robustness tests)
+  --flood SEC           instead of being devices, send for SEC seconds and as fast as the
+                        socket takes them a mix of datagrams to --raw-to port 5555: answers
+                        of 10,000 pool devices (MAC 02-f1-a0-xx-yy-zz, no byte zero; address
+                        text 198.51.100.(10 + k % 240)), random bytes, answers padded to 512
+                        and to 65,000 bytes, answers without any zero byte, and texts that end
+                        in a marker or a MAC cut short. Random bytes never hold "M". --seed
+                        makes the mix repeatable; the log gets one "flood" line at the end
+
 Running
   --log PATH            one JSON line per event, flushed at once; "-" = standard output
   --duration SEC        exit 0 after SEC seconds (default: run until SIGINT or SIGTERM,
@@ -74,6 +83,10 @@ Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind
   sent:
     {"t", "kind": "reply", "dst", "dport", "len", "mac", "ip"}   a device's answer
     {"t", "kind": "raw", "dst", "dport", "len"}                  a crafted datagram
+    {"t", "kind": "flood", "dst", "dport", "seconds", "bytes", "errors", "reply",
+     "random_bytes", "full_buffer", "oversized", "no_zero", "marker_at_end", "sent"}
+                                                      the end of a --flood run, datagrams
+                                                      sent per kind
   other:
     {"t", "kind": "changed", "mac", "old", "new"}   a device took a new address
     {"t", "kind": "refused", "dst", "dport", "len", ...}   not sent: destination outside
