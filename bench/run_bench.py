@@ -1,0 +1,244 @@
+"""Speed and footprint of the real program under Wine in the lab. A benchmark, not a test: it prints
+a table, writes the figures as JSON and draws them into a PNG. Run it inside the lab:
+
+    tools/bench.sh [--repeats N]        (installs what it needs, builds, runs this in a fresh lab)
+    tools/lab.sh run -- /usr/bin/python3 bench/run_bench.py [--out DIR] [--repeats N]
+
+What it measures:
+  - time until all N simulated devices are listed (N = 1, 16, 64, 256), against the design bound of
+    0.9 s + N x 50 ms, and how many were still missing 30 s after the first search;
+  - the search period (mean and spread) from the simulated devices' log;
+  - the time from a device taking its new address to the IP Config dialog closing;
+  - CPU use with 256 rows listed (devices still answering, and all quiet), peak memory, .exe size;
+  - start-up to the shown window against a bare Win32 dialog started the same way (a ratio).
+"""
+
+import argparse
+import json
+import statistics
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+import lab  # noqa: E402
+import process_stats  # noqa: E402
+from test_ip_change import CONFIG_CAPTION, open_config  # noqa: E402
+
+DEVICE_COUNTS = (1, 16, 64, 256)
+LIST_LIMIT_S = 30.0
+SEARCH_PERIOD_S = 0.9
+RECEIVE_STEP_S = 0.05
+CPU_WINDOW_S = 10.0
+BARE_CAPTION = "Bare Dialog"
+
+
+def design_bound(n):
+    return SEARCH_PERIOD_S + n * RECEIVE_STEP_S
+
+
+def spread(values):
+    return {
+        "mean": statistics.mean(values),
+        "min": min(values),
+        "max": max(values),
+        "stdev": statistics.stdev(values) if len(values) > 1 else 0.0,
+        "n": len(values),
+    }
+
+
+def cpu_percent(pid, seconds):
+    before, started = process_stats.cpu_seconds(pid), time.monotonic()
+    time.sleep(seconds)
+    after, ended = process_stats.cpu_seconds(pid), time.monotonic()
+    return 100.0 * (after - before) / (ended - started)
+
+
+def program_pid():
+    return lab.poll(lambda: process_stats.exe_pids("quillmast.exe"), 10, "the program's Linux process")[0]
+
+
+def listing_run(n, footprint):
+    """Starts the program beside n devices; returns the listing figures (and, if asked, CPU and memory)."""
+    with lab.Session(f"bench, {n} devices") as session:
+        sim = session.sim("--devices", str(n), "--ip-base", "203.0.113.0", "--reply", "unicast")
+        program = session.program()
+        probe = session.probe()
+        probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
+        first = lab.poll(lambda: sim.records("search"), 15, "the first search")[0]
+        first_search = lab.to_monotonic(first["t"])
+        deadline = first_search + LIST_LIMIT_S
+        listed_at, count = None, 0
+        while time.monotonic() < deadline:
+            count = int(probe.cmd("count"))
+            if count >= n:
+                listed_at = time.monotonic()
+                break
+            time.sleep(0.02)
+        searches = [lab.to_monotonic(r["t"]) for r in sim.records("search")]
+        result = {
+            "devices": n,
+            "listed": count,
+            "missing": n - count,
+            "from_launch": listed_at - program.launched if listed_at else None,
+            # The program's own clock starts one search period before its first search.
+            "from_start": listed_at - first_search + SEARCH_PERIOD_S if listed_at else None,
+            "first_search_after_launch": first_search - program.launched,
+            "search_gaps": [b - a for a, b in zip(searches, searches[1:])],
+        }
+        if footprint:
+            pid = program_pid()
+            result["cpu_answering_percent"] = cpu_percent(pid, CPU_WINDOW_S)
+            sim.stop()
+            time.sleep(2)
+            result["cpu_quiet_percent"] = cpu_percent(pid, CPU_WINDOW_S)
+            result["resident_kib"], result["peak_resident_kib"] = process_stats.memory_kib(pid)
+        probe.cmd("escape")
+        program.wait_exit(15)
+        return result
+
+
+def confirm_to_close_run():
+    with lab.Session("bench, ip change") as session:
+        sim, probe = open_config(session, ("--change", "confirm", "--change-delay", "3000"))
+        probe.cmd("click 1")
+        probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
+        closed = time.monotonic()
+        changed = lab.poll(lambda: sim.records("changed"), 5, "the device's change")[0]
+        return closed - lab.to_monotonic(changed["t"])
+
+
+def startup_run(exe, caption, ending):
+    with lab.Session(f"bench, start-up of {Path(exe).name}") as session:
+        probe = session.probe()
+        probe.cmd("windows")  # the probe is up before the clock starts
+        program = session.program(exe=exe, name=Path(exe).stem)
+        probe.cmd(f'wait "{caption}" 30000')
+        shown = time.monotonic() - program.launched
+        probe.cmd(f"use {probe.windows(caption)[0]}")
+        probe.cmd(ending)
+        program.wait_exit(15)
+        return shown
+
+
+def measure(repeats):
+    figures = {"listing": {}, "search_gaps": [], "footprint": []}
+    for n in DEVICE_COUNTS:
+        runs = []
+        for repeat in range(repeats):
+            run = listing_run(n, footprint=(n == max(DEVICE_COUNTS)))
+            figures["search_gaps"] += run.pop("search_gaps")
+            if "peak_resident_kib" in run:
+                figures["footprint"].append({k: run.pop(k) for k in list(run) if "cpu" in k or "resident" in k})
+            runs.append(run)
+            print(f"  {n} devices, run {repeat + 1}: {run}", flush=True)
+        figures["listing"][n] = runs
+    figures["confirm_to_close"] = [confirm_to_close_run() for _ in range(repeats)]
+    print(f"  confirm to close: {figures['confirm_to_close']}", flush=True)
+    program, bare = [], []
+    for _ in range(max(repeats, 5)):
+        program.append(startup_run(lab.program_exe(), lab.MAIN_CAPTION, "escape"))
+        bare.append(startup_run(lab.BUILD_WIN / "bin" / "bare_dialog.exe", BARE_CAPTION, "click 1"))
+    figures["startup"] = {"program": program, "bare_dialog": bare}
+    figures["exe_bytes"] = lab.program_exe().stat().st_size
+    print(f"  start-up: program {program}, bare dialog {bare}", flush=True)
+    return figures
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+def fmt(value, unit="s", digits=2):
+    return "-" if value is None else f"{value:.{digits}f} {unit}"
+
+
+def table(figures):
+    lines = ["| devices | listed after (from start) | from launch | design bound | missing after 30 s |",
+             "|---:|---:|---:|---:|---:|"]
+    for n, runs in figures["listing"].items():
+        starts = [r["from_start"] for r in runs if r["from_start"] is not None]
+        launches = [r["from_launch"] for r in runs if r["from_launch"] is not None]
+        missing = max(r["missing"] for r in runs)
+        lines.append(f"| {n} | {fmt(median(starts))} | {fmt(median(launches))} | {fmt(design_bound(int(n)))} "
+                     f"| {missing} (worst of {len(runs)}) |")
+    gaps = spread(figures["search_gaps"])
+    lines.append("")
+    lines.append("| figure | value |")
+    lines.append("|---|---|")
+    lines.append(f"| search period | mean {gaps['mean'] * 1000:.1f} ms, stdev {gaps['stdev'] * 1000:.1f} ms, "
+                 f"{gaps['min'] * 1000:.1f}..{gaps['max'] * 1000:.1f} ms over {gaps['n']} gaps |")
+    close = figures["confirm_to_close"]
+    lines.append(f"| device's new address to IP Config closed | median {median(close) * 1000:.0f} ms "
+                 f"({min(close) * 1000:.0f}..{max(close) * 1000:.0f}) |")
+    foot = figures["footprint"]
+    lines.append(f"| CPU, 256 rows, devices answering every search | "
+                 f"{median([f['cpu_answering_percent'] for f in foot]):.1f} % of one core |")
+    lines.append(f"| CPU, 256 rows, network quiet | {median([f['cpu_quiet_percent'] for f in foot]):.2f} % of one core |")
+    lines.append(f"| peak resident memory (Wine process) | {max(f['peak_resident_kib'] for f in foot) / 1024:.1f} MiB |")
+    lines.append(f"| quillmast.exe | {figures['exe_bytes']:,} bytes |")
+    program, bare = median(figures["startup"]["program"]), median(figures["startup"]["bare_dialog"])
+    lines.append(f"| launch to shown window | program {program * 1000:.0f} ms, bare dialog {bare * 1000:.0f} ms, "
+                 f"ratio {program / bare:.2f} |")
+    return "\n".join(lines)
+
+
+def plot(figures, path):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    fig, (left, right) = plt.subplots(1, 2, figsize=(11, 4.2))
+    counts = [int(n) for n in figures["listing"]]
+    left.plot(counts, [design_bound(n) for n in counts], "k--", label="design bound 0.9 s + N x 50 ms")
+    for n, runs in figures["listing"].items():
+        done = [r["from_start"] for r in runs if r["from_start"] is not None]
+        left.plot([int(n)] * len(done), done, "o", color="tab:blue", alpha=0.6)
+        missing = [r for r in runs if r["from_start"] is None]
+        if missing:
+            left.plot([int(n)] * len(missing), [LIST_LIMIT_S] * len(missing), "x", color="tab:red")
+    left.plot([], [], "o", color="tab:blue", label="measured (from the program's start)")
+    left.plot([], [], "x", color="tab:red", label="not all listed within 30 s")
+    left.set_xlabel("simulated devices N")
+    left.set_ylabel("time until all are listed (s)")
+    left.set_title("Listing speed")
+    left.legend(fontsize=8)
+    left.grid(alpha=0.3)
+
+    start = figures["startup"]
+    right.boxplot([start["program"], start["bare_dialog"]], labels=["quillmast.exe", "bare dialog"])
+    right.set_ylabel("launch to shown window (s)")
+    right.set_title("Start-up under the same Wine")
+    right.grid(alpha=0.3)
+    fig.tight_layout()
+    fig.savefig(path, dpi=100)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", type=Path, default=ROOT / "build" / "bench")
+    parser.add_argument("--repeats", type=int, default=3)
+    parser.add_argument("--replot", type=Path, metavar="FIGURES_JSON",
+                        help="only print the table and draw the plot of an earlier run (no lab needed)")
+    args = parser.parse_args()
+    if args.replot:
+        figures = json.loads(args.replot.read_text())
+        print(table(figures))
+        plot(figures, args.replot.with_name("bench.png"))
+        return
+    lab.require_lab()
+    args.out.mkdir(parents=True, exist_ok=True)
+    figures = measure(args.repeats)
+    (args.out / "figures.json").write_text(json.dumps(figures, indent=1))
+    text = table(figures)
+    (args.out / "figures.md").write_text(text + "\n")
+    print(text)
+    plot(figures, args.out / "bench.png")
+    print(f"figures: {args.out / 'figures.json'}, plot: {args.out / 'bench.png'}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The benchmark: installs what is missing (and the plotting library), builds, and runs
+# bench/run_bench.py in a fresh network lab. Prints the table; the figures and the plot go to
+# build/bench/ (figures.json, figures.md, bench.png).
+# Usage: sudo tools/bench.sh [--repeats N] [--out DIR]
+# Run it on an otherwise idle machine: the figures are times.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+
+if ((EUID != 0)); then
+    echo "bench: run as root (sudo tools/bench.sh): the network lab needs it" >&2
+    exit 1
+fi
+
+bash tools/install-deps.sh
+if ! dpkg-query -W -f='${Status}' python3-matplotlib 2>/dev/null | grep -q "install ok installed"; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q python3-matplotlib
+fi
+bash tools/build.sh
+# Debian's own interpreter, which has the plotting library, whatever python3 comes first on PATH.
+exec bash tools/lab.sh run -- /usr/bin/python3 bench/run_bench.py "$@"
