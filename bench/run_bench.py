@@ -56,12 +56,21 @@ def cpu_percent(pid, seconds):
     return 100.0 * (after - before) / (ended - started)
 
 
-def program_pid():
-    return lab.poll(lambda: process_stats.exe_pids("quillmast.exe"), 10, "the program's Linux process")[0]
+def footprint_after_listing(sim):
+    """CPU with the rows listed, first with the devices answering and then with them stopped; memory."""
+    pid = process_stats.wait_for_pid("quillmast.exe")
+    answering = cpu_percent(pid, CPU_WINDOW_S)
+    sim.stop()
+    time.sleep(2)
+    quiet = cpu_percent(pid, CPU_WINDOW_S)
+    resident, peak = process_stats.memory_kib(pid)
+    return {"cpu_answering_percent": answering, "cpu_quiet_percent": quiet, "resident_kib": resident,
+            "peak_resident_kib": peak}
 
 
 def listing_run(n, footprint):
-    """Starts the program beside n devices; returns the listing figures (and, if asked, CPU and memory)."""
+    """Starts the program beside n devices; returns the listing figures and, if asked, the footprint
+    (else None)."""
     with lab.Session(f"bench, {n} devices") as session:
         sim = session.sim("--devices", str(n), "--ip-base", "203.0.113.0", "--reply", "unicast")
         program = session.program()
@@ -88,16 +97,10 @@ def listing_run(n, footprint):
             "first_search_after_launch": first_search - program.launched,
             "search_gaps": [b - a for a, b in zip(searches, searches[1:])],
         }
-        if footprint:
-            pid = program_pid()
-            result["cpu_answering_percent"] = cpu_percent(pid, CPU_WINDOW_S)
-            sim.stop()
-            time.sleep(2)
-            result["cpu_quiet_percent"] = cpu_percent(pid, CPU_WINDOW_S)
-            result["resident_kib"], result["peak_resident_kib"] = process_stats.memory_kib(pid)
+        figures = footprint_after_listing(sim) if footprint else None
         probe.cmd("escape")
         program.wait_exit(15)
-        return result
+        return result, figures
 
 
 def confirm_to_close_run():
@@ -128,10 +131,10 @@ def measure(repeats):
     for n in DEVICE_COUNTS:
         runs = []
         for repeat in range(repeats):
-            run = listing_run(n, footprint=(n == max(DEVICE_COUNTS)))
+            run, footprint = listing_run(n, footprint=(n == max(DEVICE_COUNTS)))
             figures["search_gaps"] += run.pop("search_gaps")
-            if "peak_resident_kib" in run:
-                figures["footprint"].append({k: run.pop(k) for k in list(run) if "cpu" in k or "resident" in k})
+            if footprint:
+                figures["footprint"].append(footprint)
             runs.append(run)
             print(f"  {n} devices, run {repeat + 1}: {run}", flush=True)
         figures["listing"][n] = runs

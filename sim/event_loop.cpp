@@ -1,10 +1,10 @@
 #include "event_loop.hpp"
 
 #include "log_events.hpp"
+#include "real_clocks.hpp"
 #include "safety_rules.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <poll.h>
@@ -19,16 +19,6 @@ namespace {
 constexpr int kMaxSendsPerTurn = 512;
 constexpr int kMaxReceivesPerTurn = 256;
 constexpr Millis kSendRetryMs = 1;
-
-Millis monotonic_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-double wall_seconds() {
-    using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
-}
 
 class Loop {
   public:

@@ -2,8 +2,6 @@
 
 #include "wire_format.hpp"
 
-#include <algorithm>
-
 namespace quillsim {
 
 namespace {
@@ -35,9 +33,11 @@ MacBytes flood_pool_mac(std::size_t index) {
 
 std::string flood_pool_ip(std::size_t index) { return "198.51.100." + std::to_string(10 + index % 240); }
 
+FloodMix::FloodMix(std::uint64_t seed) : random_(seed), kinds_(kWeights.begin(), kWeights.end()) {}
+
 FloodDatagram FloodMix::next() {
     FloodDatagram datagram;
-    datagram.kind = pick_kind();
+    datagram.kind = static_cast<FloodKind>(kinds_(random_));
     switch (datagram.kind) {
     case FloodKind::reply:
         // Terminated like a C string, as most devices send it; one in four names no port.
@@ -63,21 +63,6 @@ FloodDatagram FloodMix::next() {
         break;
     }
     return datagram;
-}
-
-FloodKind FloodMix::pick_kind() {
-    int total = 0;
-    for (int weight : kWeights) {
-        total += weight;
-    }
-    int roll = std::uniform_int_distribution<int>(0, total - 1)(random_);
-    for (std::size_t kind = 0; kind < kFloodKindCount; ++kind) {
-        if (roll < kWeights[kind]) {
-            return static_cast<FloodKind>(kind);
-        }
-        roll -= kWeights[kind];
-    }
-    return FloodKind::reply;
 }
 
 std::size_t FloodMix::next_device() {

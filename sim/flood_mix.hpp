@@ -37,6 +37,13 @@ std::string_view flood_kind_name(FloodKind kind);
 MacBytes flood_pool_mac(std::size_t index);
 std::string flood_pool_ip(std::size_t index);
 
+// What a flood run sent, per kind.
+struct FloodTally {
+    std::array<std::uint64_t, kFloodKindCount> sent{};
+    std::uint64_t bytes = 0;
+    std::uint64_t errors = 0;
+};
+
 struct FloodDatagram {
     FloodKind kind = FloodKind::reply;
     std::vector<std::uint8_t> bytes;
@@ -44,14 +51,13 @@ struct FloodDatagram {
 
 class FloodMix {
   public:
-    explicit FloodMix(std::uint64_t seed) : random_(seed) {}
+    explicit FloodMix(std::uint64_t seed);
 
     // The next datagram. Valid replies make up half of the mix, so that a receiver taking only a few
     // datagrams a second still fills its table; pool devices are named in turn, all 10,000 of them.
     FloodDatagram next();
 
   private:
-    FloodKind pick_kind();
     std::size_t next_device();
     std::vector<std::uint8_t> pool_reply(std::size_t device, bool with_port);
     void pad_without_zero(std::vector<std::uint8_t>& bytes, std::size_t size);
@@ -59,6 +65,7 @@ class FloodMix {
     std::vector<std::uint8_t> marker_at_end();
 
     std::mt19937_64 random_;
+    std::discrete_distribution<std::size_t> kinds_;
     std::size_t next_device_ = 0;
 };
 

@@ -78,4 +78,22 @@ std::string send_error_line(double wall_seconds, const OutgoingDatagram& datagra
     return outgoing_fields(wall_seconds, "send-error", datagram).text("error", error).str();
 }
 
+std::string flood_line(double wall_seconds, const Destination& to, const FloodTally& tally, double seconds) {
+    JsonLine line;
+    line.seconds("t", wall_seconds)
+        .text("kind", "flood")
+        .text("dst", format_ipv4(to.address))
+        .number("dport", to.port)
+        .seconds("seconds", seconds)
+        .number("bytes", static_cast<std::int64_t>(tally.bytes))
+        .number("errors", static_cast<std::int64_t>(tally.errors));
+    std::uint64_t total = 0;
+    for (std::size_t kind = 0; kind < kFloodKindCount; ++kind) {
+        line.number(flood_kind_name(static_cast<FloodKind>(kind)),
+                    static_cast<std::int64_t>(tally.sent[kind]));
+        total += tally.sent[kind];
+    }
+    return line.number("sent", static_cast<std::int64_t>(total)).str();
+}
+
 } // namespace quillsim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device_fleet.hpp"
+#include "flood_mix.hpp"
 #include "outgoing_queue.hpp"
 #include "received_datagram.hpp"
 #include "wire_format.hpp"
@@ -28,5 +29,8 @@ std::string refused_line(double wall_seconds, const OutgoingDatagram& datagram);
 
 // kind "send-error": the operating system rejected a send.
 std::string send_error_line(double wall_seconds, const OutgoingDatagram& datagram, std::string_view error);
+
+// kind "flood": the end of a flood run, what was sent to `to` in `seconds`.
+std::string flood_line(double wall_seconds, const Destination& to, const FloodTally& tally, double seconds);
 
 } // namespace quillsim

@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <map>
 
 namespace quillsim {
@@ -33,6 +35,22 @@ Ipv4 parse_address(std::string_view name, std::string_view text) {
                           "'"};
     }
     return *address;
+}
+
+// One of a few words, each naming a value; the error lists them as "a, b or c".
+template <typename Value>
+Value parse_choice(std::string_view name, std::string_view text,
+                   std::initializer_list<std::pair<std::string_view, Value>> choices) {
+    std::string words;
+    std::size_t index = 0;
+    for (const auto& [word, value] : choices) {
+        if (word == text) {
+            return value;
+        }
+        words += (index == 0 ? "" : index + 1 == choices.size() ? " or " : ", ") + std::string(word);
+        ++index;
+    }
+    throw OptionError{std::string(name) + ": expected " + words + ", got '" + std::string(text) + "'"};
 }
 
 double parse_seconds(std::string_view name, std::string_view text) {
@@ -70,13 +88,8 @@ const std::map<std::string_view, ValueHandler>& value_options() {
          [](Options& o, std::string_view v) { o.http_port = parse_number("--http-port", v, 0, 65535); }},
         {"--reply",
          [](Options& o, std::string_view v) {
-             if (v == "unicast") {
-                 o.reply = ReplyMode::unicast;
-             } else if (v == "multicast") {
-                 o.reply = ReplyMode::multicast;
-             } else {
-                 throw OptionError{"--reply: expected unicast or multicast, got '" + std::string(v) + "'"};
-             }
+             o.reply = parse_choice<ReplyMode>(
+                 "--reply", v, {{"unicast", ReplyMode::unicast}, {"multicast", ReplyMode::multicast}});
          }},
         {"--ttl", [](Options& o, std::string_view v) { o.ttl = parse_number("--ttl", v, 1, 255); }},
         {"--delay",
@@ -90,16 +103,10 @@ const std::map<std::string_view, ValueHandler>& value_options() {
         {"--bind-ip", [](Options& o, std::string_view v) { o.bind_ip = parse_address("--bind-ip", v); }},
         {"--change",
          [](Options& o, std::string_view v) {
-             if (v == "confirm") {
-                 o.change = ChangePolicy::confirm;
-             } else if (v == "never") {
-                 o.change = ChangePolicy::never;
-             } else if (v == "other") {
-                 o.change = ChangePolicy::other;
-             } else {
-                 throw OptionError{"--change: expected confirm, never or other, got '" + std::string(v) +
-                                   "'"};
-             }
+             o.change = parse_choice<ChangePolicy>("--change", v,
+                                                   {{"confirm", ChangePolicy::confirm},
+                                                    {"never", ChangePolicy::never},
+                                                    {"other", ChangePolicy::other}});
          }},
         {"--change-delay",
          [](Options& o, std::string_view v) {

@@ -8,6 +8,8 @@ Only processes of this lab's Wine prefix are looked at, so labs that run side by
 import os
 from pathlib import Path
 
+import lab
+
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -46,6 +48,11 @@ def exe_pids(exe_name, prefix=None):
             continue
         pids.append(int(entry.name))
     return sorted(pids)
+
+
+def wait_for_pid(exe_name, timeout=10):
+    """The Linux process id of the one running `exe_name` in this lab, once Wine has started it."""
+    return lab.poll(lambda: exe_pids(exe_name), timeout, f"the Linux process of {exe_name}")[0]
 
 
 def _is_zombie(pid):

@@ -43,7 +43,7 @@ def test_flood_leaves_the_program_whole_and_responsive():
         program = session.program()
         probe = session.probe()
         probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
-        pid = lab.poll(lambda: process_stats.exe_pids("quillmast.exe"), 10, "the program's Linux process")[0]
+        pid = process_stats.wait_for_pid("quillmast.exe")
 
         flood = session.sim("--flood", str(FLOOD_SECONDS), "--seed", "20261208", name="flood")
         started = time.monotonic()
