@@ -50,6 +50,13 @@ void DeviceFleet::settle(std::size_t index, Millis now, std::vector<DeviceAddres
     }
 }
 
+void DeviceFleet::start_moves(Millis start) {
+    for (const auto& move : config_.moves) {
+        devices_.at(move.device).schedule_change(format_ipv4(move.address), start + move.after_ms);
+        changing_.insert(move.device);
+    }
+}
+
 std::vector<DeviceAddressChange> DeviceFleet::apply_due_changes(Millis now) {
     std::vector<DeviceAddressChange> changes;
     for (auto it = changing_.begin(); it != changing_.end();) {

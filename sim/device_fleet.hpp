@@ -24,6 +24,13 @@ struct ReplyRules {
     Millis jitter_ms = 0; // each answer is delayed by delay_ms plus a uniform draw from [0, jitter_ms]
 };
 
+// Device `device` takes `address` by itself `after_ms` after the fleet starts.
+struct ScheduledMove {
+    std::size_t device = 0;
+    Ipv4 address{};
+    Millis after_ms = 0;
+};
+
 struct FleetConfig {
     std::size_t device_count = 1;
     MacBytes mac_base{};
@@ -31,6 +38,7 @@ struct FleetConfig {
     ChangeRules change;
     ReplyRules reply;
     std::uint64_t seed = 0;
+    std::vector<ScheduledMove> moves;
 };
 
 struct DeviceAddressChange {
@@ -55,6 +63,9 @@ class DeviceFleet {
     // Returns every address change that took effect.
     std::vector<DeviceAddressChange> on_request(const ClassifiedRequest& request, Ipv4 requester, Millis now,
                                                 OutgoingQueue& out);
+
+    // Starts the clock of the configured moves; the changes then take effect like any other.
+    void start_moves(Millis start);
 
     std::vector<DeviceAddressChange> apply_due_changes(Millis now);
     std::optional<Millis> next_change_due() const;

@@ -28,6 +28,7 @@ class Loop {
         const Millis start = monotonic_ms();
         const std::optional<Millis> deadline =
             parts_.run_for ? std::optional<Millis>(start + *parts_.run_for) : std::nullopt;
+        parts_.fleet.start_moves(start);
         if (!parts_.raw.payloads.empty() && !parts_.raw_on_search) {
             schedule_raw(parts_.raw, start, queue_);
         }

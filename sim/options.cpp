@@ -37,6 +37,22 @@ Ipv4 parse_address(std::string_view name, std::string_view text) {
     return *address;
 }
 
+constexpr Millis kMaxMillis = 24LL * 3600 * 1000; // a day: anything longer is a typo
+
+// "K=A.B.C.D@MS": device K takes the address MS ms after the start.
+ScheduledMove parse_move(std::string_view text) {
+    const auto equals = text.find('=');
+    const auto at = text.find('@');
+    if (equals == std::string_view::npos || at == std::string_view::npos || at < equals) {
+        throw OptionError{"--move: expected K=A.B.C.D@MS, got '" + std::string(text) + "'"};
+    }
+    ScheduledMove move;
+    move.device = parse_number<std::size_t>("--move", text.substr(0, equals), 0, kMaxDevices - 1);
+    move.address = parse_address("--move", text.substr(equals + 1, at - equals - 1));
+    move.after_ms = parse_number<Millis>("--move", text.substr(at + 1), 0, kMaxMillis);
+    return move;
+}
+
 // One of a few words, each naming a value; the error lists them as "a, b or c".
 template <typename Value>
 Value parse_choice(std::string_view name, std::string_view text,
@@ -62,8 +78,6 @@ double parse_seconds(std::string_view name, std::string_view text) {
     }
     return seconds;
 }
-
-constexpr Millis kMaxMillis = 24LL * 3600 * 1000; // a day: anything longer is a typo
 
 using ValueHandler = std::function<void(Options&, std::string_view)>;
 using FlagHandler = std::function<void(Options&)>;
@@ -113,6 +127,7 @@ const std::map<std::string_view, ValueHandler>& value_options() {
              o.change_delay_ms = parse_number<Millis>("--change-delay", v, 0, kMaxMillis);
          }},
         {"--other-ip", [](Options& o, std::string_view v) { o.other_ip = parse_address("--other-ip", v); }},
+        {"--move", [](Options& o, std::string_view v) { o.moves.push_back(parse_move(v)); }},
         {"--raw",
          [](Options& o, std::string_view v) {
              auto bytes = parse_hex_bytes(v);
@@ -166,6 +181,12 @@ void check_combinations(const Options& o) {
         if (!offset_ipv4(o.ip_base, o.devices - 1)) {
             throw OptionError{"--ip-base: " + std::to_string(o.devices) +
                               " devices would run past 255.255.255.255"};
+        }
+    }
+    for (const auto& move : o.moves) {
+        if (move.device >= o.devices) {
+            throw OptionError{"--move: there is no device " + std::to_string(move.device) + " among " +
+                              std::to_string(o.devices)};
         }
     }
     if (o.change == ChangePolicy::other && !o.other_ip) {
@@ -238,6 +259,7 @@ FleetConfig make_fleet_config(const Options& options, std::uint64_t seed) {
     config.reply.delay_ms = options.delay_ms;
     config.reply.jitter_ms = options.jitter_ms;
     config.seed = seed;
+    config.moves = options.moves;
     return config;
 }
 

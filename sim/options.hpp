@@ -41,6 +41,7 @@ struct Options {
     ChangePolicy change = ChangePolicy::confirm;
     Millis change_delay_ms = 0;
     std::optional<Ipv4> other_ip;
+    std::vector<ScheduledMove> moves;
 
     std::vector<RawSource> raw;
     Ipv4 raw_to{0xC6336400 + 1}; // 198.51.100.1

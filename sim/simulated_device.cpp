@@ -36,6 +36,10 @@ std::optional<AddressChange> SimulatedDevice::apply_due_change(Millis now) {
     return change;
 }
 
+void SimulatedDevice::schedule_change(std::string new_address, Millis due_at) {
+    pending_ = PendingChange{std::move(new_address), due_at};
+}
+
 std::optional<Millis> SimulatedDevice::change_due_at() const {
     if (!pending_) {
         return std::nullopt;

@@ -47,6 +47,10 @@ class SimulatedDevice {
 
     std::optional<Millis> change_due_at() const;
 
+    // A change of address the device makes by itself (as after a DHCP lease or a user at its own web
+    // page), due at `due_at`. It replaces any change under way.
+    void schedule_change(std::string new_address, Millis due_at);
+
   private:
     struct PendingChange {
         std::string new_address;

@@ -42,6 +42,8 @@ Change-IP commands (a command whose MAC is not one of ours is ignored)
                         until then commands are answered with the old address, afterwards
                         every command and every search with the new one
   --other-ip A.B.C.D    the address taken with --change other
+  --move K=A.B.C.D@MS   device K (0 is the first) takes the address by itself MS ms after the
+                        start, logged as "changed"; repeatable
 
 Crafted datagrams (hostile-input tests)
   --raw HEX             a datagram as hex digits, spaces allowed ("" = empty); repeatable

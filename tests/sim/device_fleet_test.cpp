@@ -183,6 +183,22 @@ TEST(Fleet, OtherDatagramsGetNoAnswer) {
     EXPECT_TRUE(queue.empty());
 }
 
+TEST(Fleet, AScheduledMoveTakesEffectByItselfAndLaterAnswersCarryIt) {
+    FleetConfig c = config(3);
+    c.moves.push_back(ScheduledMove{1, *parse_ipv4("203.0.113.9"), 500});
+    DeviceFleet fleet(c);
+    fleet.start_moves(1000);
+    EXPECT_EQ(fleet.next_change_due(), 1500);
+    EXPECT_TRUE(fleet.apply_due_changes(1499).empty());
+    const auto changes = fleet.apply_due_changes(1500);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].change.old_address, "198.51.100.31");
+    EXPECT_EQ(changes[0].change.new_address, "203.0.113.9");
+    EXPECT_EQ(fleet.device(1).address(), "203.0.113.9");
+    EXPECT_EQ(fleet.device(0).address(), "198.51.100.30");
+    EXPECT_FALSE(fleet.next_change_due());
+}
+
 TEST(Fleet, RefusesAddressRangesThatOverflow) {
     auto c = config(2);
     c.ip_base = *parse_ipv4("255.255.255.255");

@@ -74,11 +74,27 @@ TEST(Options, HelpSkipsTheCombinationChecks) { EXPECT_TRUE(parse_ok({"--change",
 
 TEST(Options, RejectsBadValuesWithAMessageNamingTheOption) {
     const std::vector<std::vector<std::string_view>> bad{
-        {"--devices", "10001"},  {"--devices", "-1"},    {"--devices", "3x"},      {"--devices"},
-        {"--mac-base", "00:1a"}, {"--ip-base", "1.2.3"}, {"--http-port", "65536"}, {"--reply", "broadcast"},
-        {"--ttl", "0"},          {"--delay", "-5"},      {"--change", "maybe"},    {"--raw", "abc"},
-        {"--raw", "4 1"},        {"--raw-count", "0"},   {"--duration", "0"},      {"--duration", "nan"},
-        {"--duration", "1e9"},   {"--bind-ip", "x"},
+        {"--devices", "10001"},
+        {"--devices", "-1"},
+        {"--devices", "3x"},
+        {"--devices"},
+        {"--mac-base", "00:1a"},
+        {"--ip-base", "1.2.3"},
+        {"--http-port", "65536"},
+        {"--reply", "broadcast"},
+        {"--ttl", "0"},
+        {"--delay", "-5"},
+        {"--change", "maybe"},
+        {"--raw", "abc"},
+        {"--raw", "4 1"},
+        {"--raw-count", "0"},
+        {"--duration", "0"},
+        {"--duration", "nan"},
+        {"--duration", "1e9"},
+        {"--bind-ip", "x"},
+        {"--move", "1=203.0.113.9"},
+        {"--move", "x=203.0.113.9@5"},
+        {"--move", "1=203.0.113@5"},
     };
     for (const auto& args : bad) {
         const auto parsed = parse(args);
@@ -102,6 +118,7 @@ TEST(Options, RejectsInconsistentCombinations) {
         {"--http", "--no-port"},                               // no port to serve on
         {"--devices", "2", "--mac-base", "ff:ff:ff:ff:ff:ff"}, // MAC range overflows
         {"--devices", "2", "--ip-base", "255.255.255.255"},    // address range overflows
+        {"--devices", "2", "--move", "2=203.0.113.9@5"},       // no such device
     };
     for (const auto& args : bad) {
         EXPECT_FALSE(parse(args).options) << args[0];
@@ -119,6 +136,12 @@ TEST(Options, FleetConfigCarriesTheReplyAndChangeRules) {
     EXPECT_EQ(c.change.policy, ChangePolicy::never);
     EXPECT_EQ(c.change.delay_ms, 9);
     EXPECT_EQ(c.seed, 99u);
+    const FleetConfig moved =
+        make_fleet_config(parse_ok({"--devices", "3", "--move", "2=203.0.113.9@1500"}), 1);
+    ASSERT_EQ(moved.moves.size(), 1u);
+    EXPECT_EQ(moved.moves[0].device, 2u);
+    EXPECT_EQ(moved.moves[0].address, *parse_ipv4("203.0.113.9"));
+    EXPECT_EQ(moved.moves[0].after_ms, 1500);
 }
 
 } // namespace
