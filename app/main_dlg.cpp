@@ -1,5 +1,7 @@
 #include "main_dlg.h"
 
+#include <bitset>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -162,30 +164,80 @@ LRESULT CMainDlg::OnDevicesChanged(WPARAM, LPARAM) {
     return 0;
 }
 
+namespace {
+
+// What the list needs of the table for one pass, copied under the lock so the list calls, which are
+// slow under load, run without it and the receiver is never kept waiting on the window.
+struct TableSnapshot {
+    int count = 0;
+    std::bitset<MAX_DEVICES> ipChanged;
+    char ip[MAX_DEVICES][kIpTextSize];
+    uint8_t mac[MAX_DEVICES][kMacSize];
+};
+
+} // namespace
+
 void CMainDlg::SyncListWithTable() {
-    // The list belongs to this thread and the receiver never waits for a window while it holds the
-    // lock, so holding it across the list calls cannot deadlock.
-    CriticalSectionLock lock(m_csDevices);
+    TableSnapshot snap;
     int listed = m_listDevices.GetItemCount();
-    if (listed > m_nDeviceCount) {
+    {
+        CriticalSectionLock lock(m_csDevices);
+        snap.count = m_nDeviceCount;
+        snap.ipChanged = m_ipChangedRows;
+        m_ipChangedRows.reset();
+        for (int row = 0; row < snap.count; ++row) {
+            if (row >= listed || snap.ipChanged.test(static_cast<size_t>(row)))
+                std::memcpy(snap.ip[row], m_DeviceIp[row], kIpTextSize);
+            if (row >= listed)
+                std::memcpy(snap.mac[row], m_DeviceMac[row], kMacSize);
+        }
+    }
+    // Rows are only appended between resets, and the reset runs on this thread and empties the
+    // list itself, so a list longer than the table can only mean a pass that went wrong.
+    if (listed > snap.count) {
         m_listDevices.DeleteAllItems();
         listed = 0;
     }
+    if (listed == snap.count && snap.ipChanged.none())
+        return;
+    // Hundreds of rows can arrive in one pass; repainting after each insert would keep the window
+    // from answering for seconds.
+    m_listDevices.SetRedraw(FALSE);
     for (int row = 0; row < listed; ++row)
-        if (m_ipChangedRows.test(static_cast<size_t>(row)))
-            m_listDevices.SetItemText(row, 1, LangText(m_DeviceIp[row]).c_str());
-    for (int row = listed; row < m_nDeviceCount; ++row) {
+        if (snap.ipChanged.test(static_cast<size_t>(row)))
+            m_listDevices.SetItemText(row, 1, LangText(snap.ip[row]).c_str());
+    // Inserting is slow when the system is busy (a flood keeps Wine's server at work on every list
+    // call): a pass stops after its time budget and the rest follows in the next one, so the
+    // window answers in between.
+    const auto passEnds = std::chrono::steady_clock::now() + kSyncPassBudget;
+    bool refused = false, unfinished = false;
+    for (int row = listed; row < snap.count && !refused; ++row) {
+        if (row > listed && std::chrono::steady_clock::now() >= passEnds) {
+            unfinished = true;
+            break;
+        }
         wchar_t number[16];
         std::swprintf(number, std::size(number), L"%d", row + 1);
-        // A row the list refuses is tried again at the next change.
-        if (m_listDevices.InsertItem(row, number) != row)
+        if (m_listDevices.InsertItem(row, number) != row) {
+            refused = true;
             break;
+        }
         char mac[18];
-        FormatMac(m_DeviceMac[row], mac);
-        m_listDevices.SetItemText(row, 1, LangText(m_DeviceIp[row]).c_str());
+        FormatMac(snap.mac[row], mac);
+        m_listDevices.SetItemText(row, 1, LangText(snap.ip[row]).c_str());
         m_listDevices.SetItemText(row, 2, WidenText(mac, CP_ACP).c_str());
     }
-    m_ipChangedRows.reset();
+    m_listDevices.SetRedraw(TRUE);
+    m_listDevices.Invalidate();
+    // A row the list refused is tried again shortly, without waiting for a device to change.
+    if (refused || (unfinished && !AnnounceTableChange()))
+        ::SetTimer(m_hWnd, kRetrySyncTimer, kRetrySyncDelayMs, RetrySync);
+}
+
+void CALLBACK CMainDlg::RetrySync(HWND hWnd, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(hWnd, id);
+    if (auto* dlg = dynamic_cast<CMainDlg*>(CWnd::FromHandlePermanent(hWnd)))
+        dlg->SyncListWithTable();
 }
 
 void CMainDlg::StopThread(HANDLE& thread, DWORD timeout) {

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: the device list with its Config, WEB, Refresh and Exit buttons. It owns the
 // discovery sockets, threads and table (through DiscoveryState) for the whole run.
+#include <chrono>
+
 #include "dialog.h"
 #include "discovery_state.h"
 #include "gdi.h"
@@ -44,6 +46,10 @@ class CMainDlg : public CDialog, public DiscoveryState {
     void InsertListColumn(int col, const char* key, int format, int width);
     // Brings the list in step with the table: new rows appended, changed IP texts rewritten.
     void SyncListWithTable();
+    static void CALLBACK RetrySync(HWND hWnd, UINT, UINT_PTR id, DWORD);
+    static constexpr UINT_PTR kRetrySyncTimer = 1;
+    static constexpr UINT kRetrySyncDelayMs = 100;
+    static constexpr std::chrono::milliseconds kSyncPassBudget{40};
     // Waits for a discovery thread, terminating it (exit code 9000) if it has not ended in time.
     static void StopThread(HANDLE& thread, DWORD timeout);
     // After the cancel path: stops the threads before this object goes away.

@@ -42,10 +42,12 @@ class DiscoveryState : public quillmast::DeviceTable {
     int CloseMulticastReceive();
     int CloseMulticastSend();
 
-    // The receiver's side of a datagram: parse and apply it under the lock (true when the table
-    // changed). Never calls into a window while it holds the lock.
-    bool HandleDatagram(const uint8_t* data, size_t length);
-    void AnnounceTableChange();
+    // The receiver's side of a turn: applies parsed replies under one hold of the lock (true when
+    // the table changed). Never calls into a window while it holds the lock.
+    bool ApplyReplies(const quillmast::DeviceReply* replies, int count);
+    // Posts WM_DEVICES_CHANGED unless one is already queued. False when the post failed, so the
+    // caller tries again later instead of leaving the list behind the table for good.
+    bool AnnounceTableChange();
 };
 
 // Thread procedures, each given the owning window's discovery state.

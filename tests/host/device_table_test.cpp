@@ -84,8 +84,18 @@ TEST_F(TableTest, The257thMacIsNotAdded) {
     EXPECT_EQ(table->ApplyReply(Reply("198.51.100.1", 256), nullptr).effect, ReplyEffect::TableFull);
     EXPECT_EQ(table->m_nDeviceCount, MAX_DEVICES);
     EXPECT_EQ(table->DeviceCountUnlocked(), MAX_DEVICES);
-    // Known devices may still change their address.
+    // Known devices may still change their address, and confirm a pending change, while a new
+    // device is still refused.
     EXPECT_EQ(table->ApplyReply(Reply("198.51.100.2", 255), nullptr).effect, ReplyEffect::IpChanged);
+    EXPECT_STREQ(table->m_DeviceIp[255], "198.51.100.2");
+    uint8_t pending[6];
+    std::memcpy(pending, table->m_DeviceMac[200], 6);
+    ReplyOutcome confirmed = table->ApplyReply(Reply("203.0.113.7", 200), pending);
+    EXPECT_EQ(confirmed.effect, ReplyEffect::IpChanged);
+    EXPECT_EQ(confirmed.row, 200);
+    EXPECT_TRUE(confirmed.confirmsChange);
+    EXPECT_EQ(table->ApplyReply(Reply("198.51.100.3", 300), pending).effect, ReplyEffect::TableFull);
+    EXPECT_EQ(table->m_nDeviceCount, MAX_DEVICES);
 }
 
 TEST_F(TableTest, ConfirmationRules) {
