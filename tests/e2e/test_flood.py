@@ -45,6 +45,7 @@ def test_flood_leaves_the_program_whole_and_responsive():
         probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
         pid = process_stats.wait_for_pid("quillmast.exe")
 
+        cpu_before = process_stats.cpu_seconds(pid)
         flood = session.sim("--flood", str(FLOOD_SECONDS), "--seed", "20261208", name="flood")
         started = time.monotonic()
         pings, last_count, full_at, rss_when_full, rss_peak_after_full = [], 0, None, None, 0
@@ -66,6 +67,7 @@ def test_flood_leaves_the_program_whole_and_responsive():
                 rss_peak_after_full = max(rss_peak_after_full, memory[0])
             time.sleep(0.05)
         lab.expect(flood.wait_exit(5) == 0, f"the flood sender failed: {flood.log_tail()}")
+        cpu_percent = 100.0 * (process_stats.cpu_seconds(pid) - cpu_before) / (time.monotonic() - started)
         summary = flood.records("flood")[-1]
         lab.expect(program.running(), "the program ended during the flood")
 
@@ -87,7 +89,7 @@ def test_flood_leaves_the_program_whole_and_responsive():
             f"{summary['seconds']:.1f} s (reply {summary['reply']}, random {summary['random_bytes']}, "
             f"512 B {summary['full_buffer']}, 65,000 B {summary['oversized']}, no zero {summary['no_zero']}, "
             f"marker at end {summary['marker_at_end']}); {len(pings)} pings, median {pings[len(pings) // 2]} ms, "
-            f"max {pings[-1]} ms; 256 rows after {full_at:.1f} s; resident {rss_when_full} KiB when full, "
+            f"p95 {pings[len(pings) * 95 // 100]} ms, max {pings[-1]} ms; CPU {cpu_percent:.0f} % of one core; 256 rows after {full_at:.1f} s; resident {rss_when_full} KiB when full, "
             f"+{growth} KiB after; Exit {exit_s:.1f} s")
 
 
