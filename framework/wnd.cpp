@@ -1,10 +1,40 @@
 #include "wnd.h"
 
+#include <mutex>
+#include <unordered_map>
+
 #include <commctrl.h>
 
 namespace {
-const wchar_t kObjectProp[] = L"Quillmast.CWnd";
 constexpr UINT_PTR kSubclassId = 1;
+
+// Which object each of this process's windows belongs to. Kept in the process, not on the window
+// (as a window property would be), so another process cannot make us call through a pointer of its
+// choosing by giving its own window the same mark.
+class WindowObjectMap {
+  public:
+    CWnd* Find(HWND hWnd) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        auto it = m_objects.find(hWnd);
+        return it == m_objects.end() ? nullptr : it->second;
+    }
+    void Set(HWND hWnd, CWnd* object) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (object)
+            m_objects[hWnd] = object;
+        else
+            m_objects.erase(hWnd);
+    }
+
+  private:
+    std::mutex m_lock; // dialogs may live on more than one thread
+    std::unordered_map<HWND, CWnd*> m_objects;
+};
+
+WindowObjectMap& Objects() {
+    static WindowObjectMap objects;
+    return objects;
+}
 } // namespace
 
 CWnd::~CWnd() {
@@ -12,16 +42,9 @@ CWnd::~CWnd() {
         UnsubclassWindow();
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kObjectProp)) : nullptr;
-}
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) { return hWnd ? Objects().Find(hWnd) : nullptr; }
 
-void CWnd::AttachObject(HWND hWnd, CWnd* object) {
-    if (object)
-        ::SetPropW(hWnd, kObjectProp, object);
-    else
-        ::RemovePropW(hWnd, kObjectProp);
-}
+void CWnd::AttachObject(HWND hWnd, CWnd* object) { Objects().Set(hWnd, object); }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (hWnd == nullptr || m_hWnd != nullptr)
