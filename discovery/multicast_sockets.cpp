@@ -23,6 +23,18 @@ void ShowReceiveSetupError(HWND owner, const wchar_t* caption) {
     ::MessageBoxW(owner, L"Error", caption, MB_ICONERROR);
 }
 
+// A socket of this program is never handed to a child process (the hidden "arp -d" of WEB among them):
+// a child that held it could read the devices' replies or keep the ports bound after this program ends.
+SOCKET OpenPrivateSocket(DWORD flags) {
+    SOCKET s = WSASocketA(AF_INET, SOCK_DGRAM, 0, nullptr, 0, flags | WSA_FLAG_NO_HANDLE_INHERIT);
+    // Systems before 7 SP1 do not know the flag; there the handle is marked once it exists.
+    if (s == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL)
+        s = WSASocketA(AF_INET, SOCK_DGRAM, 0, nullptr, 0, flags);
+    if (s != INVALID_SOCKET)
+        ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    return s;
+}
+
 int SetIntOption(SOCKET s, int level, int option, int value) {
     return setsockopt(s, level, option, reinterpret_cast<const char*>(&value), sizeof(value));
 }
@@ -30,8 +42,7 @@ int SetIntOption(SOCKET s, int level, int option, int value) {
 } // namespace
 
 int DiscoveryState::ConnectMulticastReceive() {
-    m_sockRecv = WSASocketA(AF_INET, SOCK_DGRAM, 0, nullptr, 0,
-                            WSA_FLAG_MULTIPOINT_C_LEAF | WSA_FLAG_MULTIPOINT_D_LEAF);
+    m_sockRecv = OpenPrivateSocket(WSA_FLAG_MULTIPOINT_C_LEAF | WSA_FLAG_MULTIPOINT_D_LEAF);
     if (m_sockRecv == INVALID_SOCKET) {
         ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: WSASocket error!");
         return 0;
@@ -62,7 +73,8 @@ int DiscoveryState::ConnectMulticastReceive() {
 }
 
 int DiscoveryState::ConnectMulticastSend() {
-    m_sockSend = socket(AF_INET, SOCK_DGRAM, 0);
+    // What socket() makes, overlapped included.
+    m_sockSend = OpenPrivateSocket(WSA_FLAG_OVERLAPPED);
     sockaddr_in local = AnyAddress(DISCOVERY_REQUEST_PORT);
     ip_mreq mreq = GroupMembership();
     bool ok = SetIntOption(m_sockSend, SOL_SOCKET, SO_REUSEADDR, 1) != SOCKET_ERROR &&

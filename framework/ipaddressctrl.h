@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 #include <commctrl.h>
 
 #include "wnd.h"
@@ -23,4 +24,16 @@ class CIPAddressCtrl : public CWnd {
         return filled;
     }
     BOOL IsBlank() const { return static_cast<BOOL>(SendMessage(IPM_ISBLANK)); }
+    // True when all four fields hold a number.
+    bool IsComplete() const {
+        BYTE f0 = 0, f1 = 0, f2 = 0, f3 = 0;
+        return GetAddress(f0, f1, f2, f3) == 4;
+    }
+
+    // The edit window of field 0 to 3 (left to right), or null.
+    HWND FieldWindow(int field) const;
+    // The first field that holds no number, or -1 when all four do.
+    int FirstBlankField() const;
+    // Gives the field the focus, its text selected.
+    void SetFieldFocus(int field) const { SendMessage(IPM_SETFOCUS, field); }
 };

@@ -1,5 +1,6 @@
 #include "ipconfig_dlg.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "address_fields.h"
@@ -99,6 +100,13 @@ void CIpConfigDlg::OnOK() {
     // Enter comes here too, even with the button disabled: one worker per dialog.
     if (m_bApplying)
         return;
+    // A blank field would go out as 0 (10.0.0.0, say, or 0.0.0.0 with every field cleared), and a
+    // device that took that address could no longer be reached. So nothing is sent and nothing starts
+    // until all four fields hold a number; the first blank one gets the focus, to show what is missing.
+    if (!m_ipAddr.IsComplete()) {
+        m_ipAddr.SetFieldFocus(std::max(m_ipAddr.FirstBlankField(), 0));
+        return;
+    }
     ::EnableWindow(GetDlgItem(IDOK), FALSE);
     ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
     m_busy.Start();

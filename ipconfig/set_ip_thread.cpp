@@ -39,15 +39,16 @@ bool SendChange(CMainDlg& main, const uint8_t (&mac)[quillmast::kMacSize], const
 DWORD WINAPI SetIpThread(LPVOID param) {
     auto* dlg = static_cast<CIpConfigDlg*>(param);
     quillmast::AddressFields fields{};
-    // A cross-thread message, answered by the dialog's modal loop.
-    dlg->m_ipAddr.GetAddress(fields[0], fields[1], fields[2], fields[3]);
+    // A cross-thread message, answered by the dialog's modal loop. OK starts this worker only with
+    // every field filled; a field cleared since then still sends nothing rather than a 0 in its place.
+    const bool complete = dlg->m_ipAddr.GetAddress(fields[0], fields[1], fields[2], fields[3]) == 4;
     char address[quillmast::kAddressTextCapacity];
     quillmast::FormatAddressFields(fields, address);
 
     uint8_t mac[quillmast::kMacSize];
     char current[quillmast::kIpTextSize];
     // An unchanged address is not sent: a command repeating the stored text would never be confirmed.
-    if (dlg->CopySelectedRow(mac, current) && std::strcmp(address, current) != 0 &&
+    if (complete && dlg->CopySelectedRow(mac, current) && std::strcmp(address, current) != 0 &&
         !SendChange(*dlg->m_pMainDlg, mac, address))
         ::MessageBoxW(nullptr, L"Set IP fail!", L"Error", MB_ICONERROR);
 

@@ -31,9 +31,13 @@ bool CopyRow(DiscoveryState& devices, int row, WebTarget& target) {
 } // namespace
 
 void OpenDeviceWebPage(DiscoveryState& devices, const CListCtrl& list) {
+    OpenDeviceWebPage(devices, list, SystemFolder());
+}
+
+void OpenDeviceWebPage(DiscoveryState& devices, const CListCtrl& list, const std::string& commandFolder) {
     // Started first and not waited for: the page opens while the cache may still be being cleared.
     char command[] = "arp -d";
-    RunHiddenCommand(command, nullptr);
+    RunHiddenCommandFrom(commandFolder, command, nullptr);
 
     WebTarget target;
     if (!CopyRow(devices, list.GetSelectionMark(), target))

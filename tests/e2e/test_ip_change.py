@@ -3,7 +3,8 @@
 A device that confirms after about 3 s: the dialog closes at the next poll and the row shows the new
 address, and in the meantime 41-byte commands with the device's MAC and the new text replace the
 searches. A device that never confirms: commands for 15 s, searches again before "Set IP fail!", and
-the dialog closes only once the box is dismissed.
+the dialog closes only once the box is dismissed. A field left blank: OK sends nothing and the dialog
+stays, with the focus on the first blank field, until the address is complete.
 """
 
 import time
@@ -84,5 +85,55 @@ def test_unconfirmed_change_fails_after_fifteen_seconds():
         lab.expect(probe.rows()[0][1] == OLD_IP, "the row kept its address")
 
 
+def stays_false(check, seconds):
+    """Polls check() for `seconds`; True when it never held."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if check():
+            return False
+        time.sleep(0.05)
+    return not check()
+
+
+def press_ok_with_blank_fields(sim, probe, focused):
+    """OK with a field blank: no command on the wire, no box, the dialog open and editable, the focus
+    on the first blank field."""
+    pressed = time.monotonic()
+    probe.cmd("click 1")
+    lab.poll(lambda: probe.cmd("ipfocus 1007") == str(focused), 5, f"the focus on blank field {focused}")
+    # A queued command would replace the next search, within one 900 ms period; two periods pass, and
+    # searches going on in them show that the wire was watched.
+    lab.expect(stays_false(lambda: commands_in(sim.records()), 2.5),
+               f"a change-IP command was sent: {commands_in(sim.records())[:2]}")
+    lab.expect(any(r["kind"] == "search" and lab.to_monotonic(r["t"]) > pressed for r in sim.records()),
+               "no search seen after OK")
+    lab.expect(not probe.windows("Error"), "a message box was shown")
+    lab.expect(probe.windows(CONFIG_CAPTION), "the dialog closed")
+    lab.expect(probe.cmd("enabled 1") == "1" and probe.cmd("enabled 2") == "1", "OK or Cancel disabled")
+
+
+def test_blank_fields_send_nothing_until_filled():
+    with lab.Session("ip change, blank fields") as session:
+        sim, probe = open_config(session, ("--change", "confirm"))
+        probe.cmd("ipclear 1007 2")
+        lab.expect(probe.cmd("ipaddr 1007").split()[1] == "3", "one field blank")
+        press_ok_with_blank_fields(sim, probe, focused=2)
+
+        for field in (3, 1, 0):
+            probe.cmd(f"ipclear 1007 {field}")
+        lab.expect(probe.cmd("ipaddr 1007") == "0.0.0.0 0", "every field blank")
+        press_ok_with_blank_fields(sim, probe, focused=0)
+
+        probe.cmd(f"setipaddr 1007 {NEW_IP}")
+        probe.cmd("click 1")
+        probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
+        probe.cmd("use")
+        lab.poll(lambda: probe.rows()[0][1] == NEW_IP, 5, "the row to show the new address")
+        commands = commands_in(sim.records())
+        lab.expect(commands and all(c["ip"] == NEW_IP for c in commands), f"commands: {commands[:3]}")
+        print(f"OK nothing sent while a field was blank; then {len(commands)} commands for {NEW_IP}")
+
+
 if __name__ == "__main__":
-    lab.run_tests([test_confirmed_change_closes_the_dialog, test_unconfirmed_change_fails_after_fifteen_seconds])
+    lab.run_tests([test_confirmed_change_closes_the_dialog, test_unconfirmed_change_fails_after_fifteen_seconds,
+                   test_blank_fields_send_nothing_until_filled])

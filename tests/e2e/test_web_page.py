@@ -1,38 +1,81 @@
-"""WEB with the real program: "arp -d" started hidden with its output on a pipe, then exactly
-"http://<ip>:<port>/" handed to the desktop's handler for http URLs.
+"""WEB with the real program, copied to a "downloads" folder: the system's "arp -d" started hidden with its
+output on a pipe, then exactly "http://<ip>:<port>/" handed to the desktop's handler for http URLs.
 
-Both are caught by a launch recorder: copied beside a copy of the program as arp.exe (found before the
-system's own), and registered in the lab's fresh Wine prefix as the http handler.
+Both launches are caught by a launch recorder (tests/web/launch_recorder.cpp). For "arp" it is installed
+as the system folder's arp.exe of the lab's own Wine prefix, for this test only (the prefix's file is put
+back afterwards), with "arp.exe=n" in WINEDLLOVERRIDES so that Wine runs that file instead of its
+builtin arp. Further copies of the recorder, named arp.exe, lie beside the program and in its current
+folder, as files a user downloaded would: they must never run. The recorder also lists the sockets and
+pipe ends it inherited: only the write end of its output pipe may be among them.
 """
 
 import os
 import shutil
 import subprocess
 import tempfile
+from contextlib import contextmanager
 from pathlib import Path
 
 import lab
 
 MAC_BASE = "00:1a:2b:3c:4d:90"
 WINE = "/usr/lib/wine/wine64"
+SYSTEM_ARP = r"C:\windows\system32\arp.exe"
 
 
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def read_lines(path):
-    return Path(path).read_text(errors="replace").splitlines() if Path(path).exists() else []
+def read_records(path):
+    """The recorder's lines as lists of fields (see launch_recorder.cpp)."""
+    path = Path(path)
+    if not path.exists():
+        return []
+    return [line.split("\t") for line in path.read_text(errors="replace").splitlines() if line]
 
 
-def test_web_opens_the_device_page():
+@contextmanager
+def recorder_as_system_arp(recorder):
+    """Puts the recorder in place of the lab prefix's own arp.exe for the scope."""
+    prefix = Path(os.environ["WINEPREFIX"])
+    lab.expect(str(prefix).startswith(os.environ["QM_LAB_STATE"]), f"{prefix} is not this lab's prefix")
+    system_arp = prefix / "drive_c" / "windows" / "system32" / "arp.exe"
+    original = system_arp.read_bytes()
+    shutil.copy(recorder, system_arp)
+    overrides = os.environ.get("WINEDLLOVERRIDES", "")
+    os.environ["WINEDLLOVERRIDES"] = overrides + (";" if overrides else "") + "arp.exe=n"
+    try:
+        yield
+    finally:
+        os.environ["WINEDLLOVERRIDES"] = overrides
+        system_arp.write_bytes(original)
+
+
+@contextmanager
+def current_folder(path):
+    """The folder the processes started in the scope inherit as their current folder."""
+    previous = os.getcwd()
+    os.chdir(path)
+    try:
+        yield
+    finally:
+        os.chdir(previous)
+
+
+def test_web_runs_the_systems_arp_and_opens_the_device_page():
     recorder = Path(lab.program_exe()).parent / "web_tests" / "qm_launch_recorder.exe"
     lab.expect(recorder.exists(), f"{recorder} missing: build the Windows tree")
-    with tempfile.TemporaryDirectory(prefix="qm-web-") as tmp, lab.Session("web page") as session:
+    with tempfile.TemporaryDirectory(prefix="qm-web-") as tmp, recorder_as_system_arp(recorder), \
+            lab.Session("web page") as session:
         tmp = Path(tmp)
-        exe = tmp / "quillmast.exe"
+        downloads, current = tmp / "downloads", tmp / "current"
+        downloads.mkdir()
+        current.mkdir()
+        exe = downloads / "quillmast.exe"
         shutil.copy(lab.program_exe(), exe)
-        shutil.copy(recorder, tmp / "arp.exe")
+        shutil.copy(recorder, downloads / "arp.exe")
+        shutil.copy(recorder, current / "arp.exe")
         shutil.copy(recorder, tmp / "url.exe")
         arp_log, url_log = tmp / "arp.log", tmp / "url.log"
         handler = f'"{windows_path(tmp / "url.exe")}" --log {windows_path(url_log)} "%1"'
@@ -41,22 +84,30 @@ def test_web_opens_the_device_page():
         os.environ["QM_RECORD_LOG"] = windows_path(arp_log)
 
         session.sim("--devices", "2", "--mac-base", MAC_BASE, "--ip-base", "198.51.100.30", "--reply", "unicast")
-        session.program(exe=exe)
+        with current_folder(current):
+            session.program(exe=exe)
         probe = session.probe()
         lab.mark_row(probe, rows=2, button_id=5)
         probe.cmd("click 5")
-        lab.poll(lambda: read_lines(url_log), 20, "the URL handler to be started")
-        lab.poll(lambda: read_lines(arp_log), 10, "arp to be started")
+        lab.poll(lambda: read_records(url_log), 20, "the URL handler to be started")
+        lab.poll(lambda: read_records(arp_log), 10, "arp to be started")
+        # One click starts one arp: a planted one would have been started instead of the system's.
 
-        url_command = read_lines(url_log)[0].split("\t")[0]
+        url_command = read_records(url_log)[0][0]
         lab.expect(url_command.endswith('"http://198.51.100.30:80/"') or url_command.endswith(" http://198.51.100.30:80/"),
                    f"handler command line {url_command!r}")
-        arp = read_lines(arp_log)[0].split("\t")
-        lab.expect(arp[0] == "arp -d", f"arp command line {arp[0]!r}")
-        lab.expect(arp[1] == "101" and arp[2] == "0", f"arp started with flags {arp[1]}, show {arp[2]}")
-        lab.expect(arp[3] == "pipe" and arp[4] == "pipe", f"arp output on {arp[3]}/{arp[4]}")
-        print(f"OK handler got {url_command!r}; arp started as {arp}")
+        arps = read_records(arp_log)
+        lab.expect(len(arps) == 1, f"arp started {len(arps)} times: {arps}")
+        arp = arps[0]
+        command, flags, show, stdout_kind, stderr_kind, inherited, program = arp
+        lab.expect(program.lower() == SYSTEM_ARP.lower(), f"{program} ran, not the system's arp")
+        lab.expect(command == "arp -d", f"arp command line {command!r}")
+        lab.expect(flags == "101" and show == "0", f"arp started with flags {flags}, show {show}")
+        lab.expect(stdout_kind == "pipe" and stderr_kind == "pipe", f"arp output on {stdout_kind}/{stderr_kind}")
+        # No socket of the program (bound to 5555 and 5556) and no read end of the pipe.
+        lab.expect(inherited == "pipe-write", f"arp inherited {inherited}")
+        print(f"OK handler got {url_command!r}; {program} started as {arp[:6]}")
 
 
 if __name__ == "__main__":
-    lab.run_tests([test_web_opens_the_device_page])
+    lab.run_tests([test_web_runs_the_systems_arp_and_opens_the_device_page])

@@ -87,16 +87,35 @@ void IpConfigRun::SetAddress(uint8_t f0, uint8_t f1, uint8_t f2, uint8_t f3) con
     ::SendMessageW(Item(IDC_IPADDRESS), IPM_SETADDRESS, 0, MAKEIPADDRESS(f0, f1, f2, f3));
 }
 
+std::array<HWND, 4> IpConfigRun::FieldWindows() const {
+    std::array<HWND, 4> fields{};
+    for (int field = 0; field < 4; ++field) {
+        ::SendMessageW(Item(IDC_IPADDRESS), IPM_SETFOCUS, field, 0);
+        fields[field] = Focus();
+    }
+    ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
+    return fields;
+}
+
+void IpConfigRun::ClearField(HWND field) {
+    ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+}
+
+HWND IpConfigRun::Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    ::GetGUIThreadInfo(m_uiThreadId, &info);
+    return info.hwndFocus;
+}
+
 void IpConfigRun::Press(int id) const {
     ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
 void IpConfigRun::PressEscape() const {
     // Through the modal loop, as a key press, which the dialog manager turns into IDCANCEL.
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    ::GetGUIThreadInfo(m_uiThreadId, &info);
-    HWND target = info.hwndFocus ? info.hwndFocus : m_hWnd;
+    HWND focus = Focus();
+    HWND target = focus ? focus : m_hWnd;
     ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     ::PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
 }

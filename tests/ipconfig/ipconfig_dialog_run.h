@@ -3,6 +3,7 @@
 // with the real CMainDlg object as its main window: only the table, the lock, the language and a
 // device list are set up, and the window's own start-up (sockets, threads) never runs. The test
 // drives the dialog from outside its modal loop.
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -35,6 +36,13 @@ class IpConfigRun {
     // The control's four fields, and how many of them are not blank.
     quillmast::AddressFields Address(int* filled = nullptr) const;
     void SetAddress(uint8_t f0, uint8_t f1, uint8_t f2, uint8_t f3) const;
+    // The edit windows of the four fields, as the control itself names them (each is given the focus
+    // by field number in turn); the focus then goes to the OK button, where a click would leave it.
+    std::array<HWND, 4> FieldWindows() const;
+    // Empties one field (a window of FieldWindows()), as a user deleting its digits.
+    static void ClearField(HWND field);
+    // The window with the focus on the dialog's thread.
+    HWND Focus() const;
     void Press(int id) const;
     void PressEscape() const;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include "device_rows.h"
 #include "expected_lang_values.h"
 #include "ipconfig_dialog_run.h"
+#include "set_ip_thread.h"
 
 namespace {
 
@@ -175,6 +177,70 @@ TEST_F(IpConfigDialogTest, OkWithTheAddressUnchangedSendsNothingAndClosesAtOnce)
     EXPECT_EQ(run.Result(), IDCANCEL);
     EXPECT_TRUE(run.WorkerStarted());
     EXPECT_FALSE(run.AnimationRanAtEnd());
+    EXPECT_FALSE(ChangePending());
+    EXPECT_TRUE(CommandTargetUntouched());
+    EXPECT_EQ(test::FindOwnDialog(L"Error"), nullptr);
+}
+
+// A blank field would go out as 0. OK then leaves everything as it is but the focus, which goes to the
+// first blank field; once the field is filled, OK sends the full address.
+TEST_F(IpConfigDialogTest, OkWithABlankFieldSendsNothingAndFocusesTheFirstBlankField) {
+    struct Case {
+        const char* name;
+        std::vector<int> cleared;
+        int focused;
+    };
+    for (const Case& c :
+         {Case{"one field", {2}, 2}, Case{"two fields", {3, 1}, 1}, Case{"every field", {0, 1, 2, 3}, 0}}) {
+        SCOPED_TRACE(c.name);
+        m_owner.ResetDevices();
+        auto& run = OpenOnOneDevice();
+        ASSERT_NE(run.Window(), nullptr);
+        const auto fields = run.FieldWindows();
+        for (int field : c.cleared)
+            test::IpConfigRun::ClearField(fields[field]);
+        int filled = 0;
+        run.Address(&filled);
+        ASSERT_EQ(filled, 4 - static_cast<int>(c.cleared.size()));
+        ASSERT_NE(run.Focus(), fields[c.focused]);
+
+        run.Press(IDOK);
+        EXPECT_TRUE(test::WaitUntil([&] { return run.Focus() == fields[c.focused]; }, 2s));
+        EXPECT_FALSE(test::WaitUntil([&] { return run.Ended() || ChangePending(); }, 700ms));
+        // The dialog object is gone once it has ended.
+        ASSERT_FALSE(run.Ended());
+        EXPECT_TRUE(::IsWindowEnabled(run.Item(IDOK)));
+        EXPECT_TRUE(::IsWindowEnabled(run.Item(IDCANCEL)));
+        EXPECT_FALSE(run.Dialog().m_busy.m_bRunning.load());
+        EXPECT_TRUE(CommandTargetUntouched());
+        EXPECT_EQ(test::FindOwnDialog(L"Error"), nullptr);
+
+        run.SetAddress(198, 51, 100, 77);
+        run.Press(IDOK);
+        ASSERT_TRUE(WaitForPending());
+        EXPECT_STREQ(reinterpret_cast<const char*>(m_owner.m_ChangeCmd + quillmast::kChangeCmdIpOffset),
+                     "198.51.100.77");
+        m_owner.m_bChangePending.store(0, std::memory_order_release);
+        ASSERT_TRUE(run.WaitEnded(2s));
+        EXPECT_TRUE(run.WorkerStarted());
+        m_run.reset();
+        std::memset(m_owner.m_ChangeCmd + quillmast::kChangeCmdMacOffset, 0,
+                    quillmast::kChangeIpCommandSize - quillmast::kChangeCmdMacOffset);
+    }
+}
+
+// OK starts the worker only with every field filled; a field cleared before the worker reads the
+// address still sends nothing (the worker then ends the dialog as for an unchanged address).
+TEST_F(IpConfigDialogTest, AWorkerThatFindsABlankFieldSendsNothing) {
+    auto& run = OpenOnOneDevice();
+    ASSERT_NE(run.Window(), nullptr);
+    test::IpConfigRun::ClearField(run.FieldWindows()[3]);
+    HANDLE worker =
+        ::CreateThread(nullptr, 0, SetIpThread, const_cast<CIpConfigDlg*>(&run.Dialog()), 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    ::CloseHandle(worker);
+    EXPECT_TRUE(run.WaitEnded(2s));
     EXPECT_FALSE(ChangePending());
     EXPECT_TRUE(CommandTargetUntouched());
     EXPECT_EQ(test::FindOwnDialog(L"Error"), nullptr);

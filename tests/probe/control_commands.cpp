@@ -203,6 +203,52 @@ Answer setipaddr_command(ProbeSession& session, const CommandLine& command) {
     return {};
 }
 
+int address_field(const CommandLine& command, size_t index) {
+    long long field = command.number(index);
+    if (field < 0 || field > 3) {
+        throw ProbeError("a field of an address control is 0 to 3");
+    }
+    return static_cast<int>(field);
+}
+
+// Empties one field of an address control as a user does: the field is given the focus with its text
+// selected (the control's own IPM_SETFOCUS, by its own field number), then the Delete key removes it.
+Answer ipclear_command(ProbeSession& session, const CommandLine& command) {
+    HWND address_control = control(session, command);
+    send_checked(address_control, IPM_SETFOCUS, static_cast<WPARAM>(address_field(command, 1)));
+    HWND field = focused_window(address_control);
+    if (!field || GetParent(field) != address_control) {
+        throw ProbeError("the field did not take the focus");
+    }
+    post_key(field, VK_DELETE);
+    ULONGLONG deadline = GetTickCount64() + kSendTimeoutMs;
+    while (!window_text(field).empty()) {
+        if (GetTickCount64() >= deadline) {
+            throw ProbeError("the field kept its text");
+        }
+        Sleep(10);
+    }
+    return {};
+}
+
+// The field of an address control that has the focus, counted from the left, or none.
+Answer ipfocus_command(ProbeSession& session, const CommandLine& command) {
+    HWND address_control = control(session, command);
+    HWND focus = focused_window(address_control);
+    if (!focus || GetParent(focus) != address_control) {
+        return {"none", {}};
+    }
+    RECT focus_rect{};
+    GetWindowRect(focus, &focus_rect);
+    int field = 0;
+    for (HWND child = GetWindow(address_control, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        field += rect.left < focus_rect.left ? 1 : 0;
+    }
+    return {std::to_string(field), {}};
+}
+
 constexpr CommandEntry kCommands[] = {
     {L"text", text_command, "text <id>                        -> ok <text>"},
     {L"settext", settext_command, "settext <id> <text>"},
@@ -220,6 +266,9 @@ constexpr CommandEntry kCommands[] = {
     {L"chars", chars_command, "chars <text>                     WM_CHAR per character to the focus"},
     {L"ipaddr", ipaddr_command, "ipaddr <id>                      -> ok a.b.c.d <non-blank fields>"},
     {L"setipaddr", setipaddr_command, "setipaddr <id> a.b.c.d           IPM_SETADDRESS"},
+    {L"ipclear", ipclear_command, "ipclear <id> <field>             empty a field: focus it, then Delete"},
+    {L"ipfocus", ipfocus_command,
+     "ipfocus <id>                     -> ok <field with the focus, from the left>|none"},
 };
 
 } // namespace

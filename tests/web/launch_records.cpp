@@ -16,12 +16,18 @@ namespace {
 LaunchRecord ParseRecord(const std::string& line) {
     LaunchRecord record;
     std::istringstream fields(line);
-    std::string flags, show, out, err;
+    std::string flags, show, out, err, inherited;
     std::getline(fields, record.commandLine, '\t');
     std::getline(fields, flags, '\t');
     std::getline(fields, show, '\t');
     std::getline(fields, out, '\t');
     std::getline(fields, err, '\t');
+    std::getline(fields, inherited, '\t');
+    std::getline(fields, record.program, '\t');
+    std::istringstream kinds(inherited);
+    for (std::string kind; std::getline(kinds, kind, ',');)
+        if (kind != "none")
+            record.inherited.push_back(kind);
     record.startupFlags = std::strtoul(flags.c_str(), nullptr, 16);
     record.showWindow = static_cast<unsigned>(std::strtoul(show.c_str(), nullptr, 10));
     record.stdoutIsPipe = out == "pipe";
@@ -61,11 +67,6 @@ std::vector<LaunchRecord> LaunchLog::WaitForRecords(size_t count) const {
     return records;
 }
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
+std::string StandInSystemFolder() { return ProgramFolder() + "stand_in_system"; }
 
 } // namespace test

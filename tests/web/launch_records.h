@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_folder.h"
+
 namespace test {
 
 struct LaunchRecord {
@@ -11,6 +13,10 @@ struct LaunchRecord {
     unsigned showWindow = 0;
     bool stdoutIsPipe = false;
     bool stderrIsPipe = false;
+    // The sockets and pipe ends the recorder held, as it lists them ("pipe-write", "socket:5555", ...).
+    std::vector<std::string> inherited;
+    // The path of the recorder that ran.
+    std::string program;
 };
 
 // A log file of its own in the temporary folder, removed when created and when destroyed.
@@ -30,7 +36,8 @@ class LaunchLog {
     std::string m_path;
 };
 
-// The folder of the running test program, with a trailing backslash.
-std::string ProgramFolder();
+// The folder the tests give the launcher in place of the system folder (no trailing backslash): the
+// build puts the launch recorder there as arp.exe. Nothing is placed beside the test program itself.
+std::string StandInSystemFolder();
 
 } // namespace test

@@ -1,5 +1,6 @@
-// The WEB action end to end inside this process: "arp" is the launch recorder beside this program, and
-// the desktop's http handler is the launch recorder too, registered for the test's run.
+// The WEB action end to end inside this process: "arp" is the launch recorder in the stand-in system
+// folder handed to the action, and the desktop's http handler is the launch recorder too, registered
+// for the test's run.
 #include "open_device_web_page.h"
 
 #include <algorithm>
@@ -71,7 +72,7 @@ class OpenDeviceWebPageTest : public ::testing::Test {
     }
     void Click(int items, int mark) {
         MakeList(items, mark);
-        OpenDeviceWebPage(m_devices, m_list);
+        OpenDeviceWebPage(m_devices, m_list, test::StandInSystemFolder());
     }
 
     // The URL each start of the handler was given: its last argument, without the quotes.
