@@ -50,16 +50,16 @@ void CMainDlg::CreateDialogFont(CFont* font) const { font->Attach(CreateLangDial
 
 std::wstring CMainDlg::LangText(const char* text) const { return LangTextToWide(text, m_nCountry); }
 
-void CMainDlg::SetCaption(int id, const char* key) {
-    char text[64];
+std::wstring CMainDlg::LangCaption(const char* key) const {
+    char text[64] = {};
     LoadLangString(key, text, sizeof(text));
-    ::SetWindowTextW(GetDlgItem(id), LangText(text).c_str());
+    return LangText(text);
 }
 
+void CMainDlg::SetCaption(int id, const char* key) { SetDlgItemText(id, LangCaption(key)); }
+
 void CMainDlg::InsertListColumn(int col, const char* key, int format, int width) {
-    char text[64];
-    LoadLangString(key, text, sizeof(text));
-    m_listDevices.InsertColumn(col, LangText(text).c_str(), format, width);
+    m_listDevices.InsertColumn(col, LangCaption(key).c_str(), format, width);
 }
 
 BOOL CMainDlg::OnInitDialog() {
@@ -70,12 +70,9 @@ BOOL CMainDlg::OnInitDialog() {
     m_bChangePending.store(0, std::memory_order_relaxed);
     InitChangeIpCommandHead(m_ChangeCmd);
 
-    m_sockSend = 0;
     m_bQuit.store(0, std::memory_order_relaxed);
     ResetDevices();
-
-    InitializeCriticalSection(&m_csDevices);
-    m_bCsInitialized = true;
+    // The table's lock exists from this object's start to its end (CCriticalSection).
 
     m_nCountry = static_cast<int>(GetProfileIntA("intl", "iCountry", 1));
     CreateDialogFont(&m_font);
@@ -85,9 +82,9 @@ BOOL CMainDlg::OnInitDialog() {
     SetCaption(IDOK, "ID_EXIT");
     SetCaption(IDC_REFRESH, "ID_REFLASH");
     SetCaption(IDC_CONFIG, "ID_SET_IP");
-    ::EnableWindow(GetDlgItem(IDC_CONFIG), FALSE);
+    EnableDlgItem(IDC_CONFIG, FALSE);
     SetCaption(IDC_WEB, "ID_WEB");
-    ::EnableWindow(GetDlgItem(IDC_WEB), FALSE);
+    EnableDlgItem(IDC_WEB, FALSE);
 
     m_listDevices.SetExtendedStyle(m_listDevices.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
     m_listDevices.SetBkColor(0);
@@ -98,7 +95,7 @@ BOOL CMainDlg::OnInitDialog() {
     InsertListColumn(2, "ID_MAC_STR", LVCFMT_LEFT, 190);
 
     m_hDiscoveryWnd = m_hWnd;
-    WSAStartup(MAKEWORD(2, 2), &m_wsaData);
+    m_winsock.Start(MAKEWORD(2, 2), &m_wsaData);
     ConnectMulticastReceive();
     ConnectMulticastSend();
     DiscoveryState* state = this;
@@ -141,8 +138,8 @@ void CMainDlg::OnDblclkDeviceList(NMHDR*, LRESULT* pResult) {
 
 void CMainDlg::OnClickDeviceList(NMHDR*, LRESULT* pResult) {
     if (m_listDevices.GetSelectionMark() >= 0) {
-        ::EnableWindow(GetDlgItem(IDC_CONFIG), TRUE);
-        ::EnableWindow(GetDlgItem(IDC_WEB), TRUE);
+        EnableDlgItem(IDC_CONFIG, TRUE);
+        EnableDlgItem(IDC_WEB, TRUE);
     }
     *pResult = 0;
 }
@@ -151,15 +148,15 @@ void CMainDlg::OnRefresh() {
     CriticalSectionLock lock(m_csDevices);
     ResetDevices();
     m_listDevices.DeleteAllItems();
-    ::EnableWindow(GetDlgItem(IDC_CONFIG), FALSE);
-    ::EnableWindow(GetDlgItem(IDC_WEB), FALSE);
+    EnableDlgItem(IDC_CONFIG, FALSE);
+    EnableDlgItem(IDC_WEB, FALSE);
 }
 
 void CMainDlg::OnWeb() { OpenDeviceWebPage(*this, m_listDevices); }
 
 LRESULT CMainDlg::OnDevicesChanged(WPARAM, LPARAM) {
-    // Cleared before the pass, so a change the receiver makes during it posts a new message.
-    m_bSyncPosted.store(false, std::memory_order_release);
+    // Taken before the pass, so a change the receiver makes during it posts a new message.
+    m_devicesChanged.Taken();
     SyncListWithTable();
     return 0;
 }
@@ -240,13 +237,12 @@ void CALLBACK CMainDlg::RetrySync(HWND hWnd, UINT, UINT_PTR id, DWORD) {
         dlg->SyncListWithTable();
 }
 
-void CMainDlg::StopThread(HANDLE& thread, DWORD timeout) {
-    if (thread == nullptr)
+void CMainDlg::StopThread(CHandle& thread, DWORD timeout) {
+    if (!thread)
         return;
     if (::WaitForSingleObject(thread, timeout) != WAIT_OBJECT_0)
         ::TerminateThread(thread, 9000);
-    ::CloseHandle(thread);
-    thread = nullptr;
+    thread.Close();
 }
 
 void CMainDlg::OnOK() {
@@ -255,22 +251,18 @@ void CMainDlg::OnOK() {
     StopThread(m_hSendThread, 9000);
     CloseMulticastSend();
     CloseMulticastReceive();
-    DeleteCriticalSection(&m_csDevices);
-    m_bCsInitialized = false;
+    // The table's lock and the socket layer are released with this object, after the dialog ends.
     CDialog::OnOK();
 }
 
 void CMainDlg::StopDiscoveryAfterCancel() {
-    if (m_hRecvThread == nullptr && m_hSendThread == nullptr && !m_bCsInitialized)
+    if (!m_hRecvThread && !m_hSendThread)
         return;
     // The window has closed already; the threads still hold this object. Closing the receiving
     // socket ends its wait at once, so both see the flag within about 100 ms.
     m_bQuit.store(1, std::memory_order_release);
-    closesocket(m_sockRecv);
+    CloseMulticastReceive();
     StopThread(m_hRecvThread, 2000);
     StopThread(m_hSendThread, 2000);
-    closesocket(m_sockSend);
-    if (m_bCsInitialized)
-        DeleteCriticalSection(&m_csDevices);
-    m_bCsInitialized = false;
+    CloseMulticastSend();
 }

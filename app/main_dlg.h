@@ -6,9 +6,10 @@
 #include "dialog.h"
 #include "discovery_state.h"
 #include "gdi.h"
+#include "ip_config_host.h"
 #include "my_list_ctrl.h"
 
-class CMainDlg : public CDialog, public DiscoveryState {
+class CMainDlg : public CDialog, public DiscoveryState, public IpConfigHost {
   public:
     explicit CMainDlg(CWnd* pParent = nullptr);
     ~CMainDlg() override;
@@ -19,6 +20,18 @@ class CMainDlg : public CDialog, public DiscoveryState {
     void CreateDialogFont(CFont* font) const;
     // An 8-bit text of the active language as UTF-16 for the wide window functions.
     std::wstring LangText(const char* text) const;
+
+    // What the IP Config dialog and its worker use of this window.
+    int DeviceSelectionMark() const override { return m_listDevices.GetSelectionMark(); }
+    bool CopyDeviceRow(int row, quillmast::DeviceRow& out) override {
+        return DiscoveryState::CopyDeviceRow(row, out);
+    }
+    void QueueChangeIp(const uint8_t (&mac)[quillmast::kMacSize], const char* address) override {
+        DiscoveryState::QueueChangeIp(mac, address);
+    }
+    bool ChangeIpPending() const override { return DiscoveryState::ChangeIpPending(); }
+    bool WithdrawChangeIp() override { return DiscoveryState::WithdrawChangeIp(); }
+    std::wstring LangCaption(const char* key) const override;
 
     int m_nCountry = 1;
     CFont m_font;
@@ -51,8 +64,7 @@ class CMainDlg : public CDialog, public DiscoveryState {
     static constexpr UINT kRetrySyncDelayMs = 100;
     static constexpr std::chrono::milliseconds kSyncPassBudget{40};
     // Waits for a discovery thread, terminating it (exit code 9000) if it has not ended in time.
-    static void StopThread(HANDLE& thread, DWORD timeout);
+    static void StopThread(CHandle& thread, DWORD timeout);
     // After the cancel path: stops the threads before this object goes away.
     void StopDiscoveryAfterCancel();
-    bool m_bCsInitialized = false;
 };

@@ -43,19 +43,19 @@ int SetIntOption(SOCKET s, int level, int option, int value) {
 
 int DiscoveryState::ConnectMulticastReceive() {
     m_sockRecv = OpenPrivateSocket(WSA_FLAG_MULTIPOINT_C_LEAF | WSA_FLAG_MULTIPOINT_D_LEAF);
-    if (m_sockRecv == INVALID_SOCKET) {
+    if (!m_sockRecv.IsOpen()) {
         ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: WSASocket error!");
         return 0;
     }
     if (SetIntOption(m_sockRecv, SOL_SOCKET, SO_REUSEADDR, 1) == SOCKET_ERROR) {
         ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: setsockopt error!");
-        closesocket(m_sockRecv);
+        m_sockRecv.Close();
         return 0;
     }
     sockaddr_in local = AnyAddress(DISCOVERY_REPLY_PORT);
     if (bind(m_sockRecv, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
         ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: bind error!");
-        closesocket(m_sockRecv);
+        m_sockRecv.Close();
         return 0;
     }
     // The platform's own group join: the multipoint leaf join is not available everywhere, and this
@@ -64,7 +64,7 @@ int DiscoveryState::ConnectMulticastReceive() {
     if (setsockopt(m_sockRecv, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&mreq),
                    sizeof(mreq)) == SOCKET_ERROR) {
         ShowReceiveSetupError(m_hDiscoveryWnd, L"ConnectMulticastReceive: WSAJoinLeaf error!");
-        closesocket(m_sockRecv);
+        m_sockRecv.Close();
         return 0;
     }
     FD_ZERO(&m_fdRecv);
@@ -77,27 +77,21 @@ int DiscoveryState::ConnectMulticastSend() {
     m_sockSend = OpenPrivateSocket(WSA_FLAG_OVERLAPPED);
     sockaddr_in local = AnyAddress(DISCOVERY_REQUEST_PORT);
     ip_mreq mreq = GroupMembership();
-    bool ok = SetIntOption(m_sockSend, SOL_SOCKET, SO_REUSEADDR, 1) != SOCKET_ERROR &&
+    bool ok = m_sockSend.IsOpen() && SetIntOption(m_sockSend, SOL_SOCKET, SO_REUSEADDR, 1) != SOCKET_ERROR &&
               SetIntOption(m_sockSend, IPPROTO_IP, IP_MULTICAST_TTL, 10) != SOCKET_ERROR &&
               SetIntOption(m_sockSend, IPPROTO_IP, IP_MULTICAST_LOOP, 0) != SOCKET_ERROR &&
               bind(m_sockSend, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != SOCKET_ERROR &&
               setsockopt(m_sockSend, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&mreq),
                          sizeof(mreq)) != SOCKET_ERROR;
+    // Silent, as before, but only this socket goes: ending the socket layer here would also have
+    // taken the receiving socket, and left the start-up's WSAStartup without its one WSACleanup.
     if (!ok) {
-        WSACleanup();
+        m_sockSend.Close();
         return 0;
     }
     return 1;
 }
 
-int DiscoveryState::CloseMulticastReceive() {
-    int result = closesocket(m_sockRecv);
-    m_sockRecv = 0;
-    return result;
-}
+int DiscoveryState::CloseMulticastReceive() { return m_sockRecv.Close(); }
 
-int DiscoveryState::CloseMulticastSend() {
-    int result = closesocket(m_sockSend);
-    m_sockSend = 0;
-    return result;
-}
+int DiscoveryState::CloseMulticastSend() { return m_sockSend.Close(); }

@@ -80,13 +80,7 @@ bool DiscoveryState::ApplyReplies(const DeviceReply* replies, int count) {
 }
 
 bool DiscoveryState::AnnounceTableChange() {
-    if (m_bSyncPosted.exchange(true, std::memory_order_acq_rel))
-        return true; // one is already queued, and the window clears the flag before it syncs
-    if (::PostMessageW(m_hDiscoveryWnd, WM_DEVICES_CHANGED, 0, 0))
-        return true;
-    // A full or gone queue: clear the flag so that a later attempt posts again.
-    m_bSyncPosted.store(false, std::memory_order_release);
-    return false;
+    return m_devicesChanged.Post(m_hDiscoveryWnd, WM_DEVICES_CHANGED);
 }
 
 DWORD WINAPI ReceiveThread(LPVOID param) {

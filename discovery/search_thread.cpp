@@ -4,7 +4,8 @@ using namespace quillmast;
 
 DWORD WINAPI SearchThread(LPVOID param) {
     auto* state = static_cast<DiscoveryState*>(param);
-    if (state->m_sockSend == 0)
+    // A sending socket whose set-up failed sends nothing; there is nothing to search with.
+    if (!state->m_sockSend.IsOpen())
         return 1;
     sockaddr_in group{};
     group.sin_family = AF_INET;

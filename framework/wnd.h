@@ -38,6 +38,10 @@ class CWnd : public CCmdTarget {
     }
     BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, msg, w, l); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    BOOL EnableDlgItem(int id, BOOL enable = TRUE) const { return ::EnableWindow(GetDlgItem(id), enable); }
+    BOOL SetDlgItemText(int id, const std::wstring& text) const {
+        return ::SetWindowTextW(GetDlgItem(id), text.c_str());
+    }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     HWND GetParent() const { return ::GetParent(m_hWnd); }
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }

@@ -5,8 +5,6 @@
 
 #include "address_fields.h"
 #include "device_table.h"
-#include "lock.h"
-#include "main_dlg.h"
 #include "set_ip_thread.h"
 #include "text.h"
 
@@ -30,27 +28,22 @@ void CIpConfigDlg::DoDataExchange(CDataExchange* pDX) {
 
 bool CIpConfigDlg::CopySelectedRow(uint8_t (&mac)[quillmast::kMacSize],
                                    char (&ip)[quillmast::kIpTextSize]) const {
-    // The receiver never waits for a window while it holds the lock, so this cannot deadlock.
-    CriticalSectionLock lock(m_pMainDlg->m_csDevices);
-    // A mark past the rows in use (a stale one) names no device: its row holds nothing to change.
-    if (m_nSelRow < 0 || m_nSelRow >= m_pMainDlg->m_nDeviceCount)
+    quillmast::DeviceRow row;
+    if (!m_pMainDlg->CopyDeviceRow(m_nSelRow, row))
         return false;
-    std::memcpy(mac, m_pMainDlg->m_DeviceMac[m_nSelRow], sizeof(mac));
-    std::memcpy(ip, m_pMainDlg->m_DeviceIp[m_nSelRow], sizeof(ip));
-    ip[sizeof(ip) - 1] = '\0';
+    std::memcpy(mac, row.mac, sizeof(mac));
+    std::memcpy(ip, row.ip, sizeof(ip));
     return true;
 }
 
 void CIpConfigDlg::SetCaption(int id, const char* key) const {
-    char text[64] = {};
-    m_pMainDlg->LoadLangString(key, text, sizeof(text));
-    ::SetWindowTextW(GetDlgItem(id), m_pMainDlg->LangText(text).c_str());
+    SetDlgItemText(id, m_pMainDlg->LangCaption(key));
 }
 
 void CIpConfigDlg::ShowRow(const uint8_t (&mac)[quillmast::kMacSize], const char* ip) {
     char macText[18];
     quillmast::FormatMac(mac, macText);
-    ::SetWindowTextW(GetDlgItem(IDC_MAC_VALUE), WidenText(macText, CP_ACP).c_str());
+    SetDlgItemText(IDC_MAC_VALUE, WidenText(macText, CP_ACP));
 
     SetCaption(IDC_MAC_LABEL, "ID_MAC_STR");
     SetCaption(IDOK, "ID_OK_STR");
@@ -81,8 +74,7 @@ void CIpConfigDlg::SetUpBusyIndicator() {
 
 BOOL CIpConfigDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_hSetIpThread = nullptr;
-    m_nSelRow = m_pMainDlg->m_listDevices.GetSelectionMark();
+    m_nSelRow = m_pMainDlg->DeviceSelectionMark();
 
     uint8_t mac[quillmast::kMacSize];
     char ip[quillmast::kIpTextSize];
@@ -107,14 +99,15 @@ void CIpConfigDlg::OnOK() {
         m_ipAddr.SetFieldFocus(std::max(m_ipAddr.FirstBlankField(), 0));
         return;
     }
-    ::EnableWindow(GetDlgItem(IDOK), FALSE);
-    ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+    EnableDlgItem(IDOK, FALSE);
+    EnableDlgItem(IDCANCEL, FALSE);
     m_busy.Start();
     m_bApplying = true;
     m_hSetIpThread = ::CreateThread(nullptr, 0, SetIpThread, this, 0, nullptr);
-    // Without a worker nobody would ever report back, and the dialog could not be closed.
-    if (m_hSetIpThread == nullptr)
-        PostMessage(WM_SETIP_DONE);
+    // The worker's message is the quick way back; this check is the sure one, so a post that was
+    // lost (or a worker that never started) cannot leave the dialog with both buttons disabled.
+    ::SetTimer(m_hWnd, kWorkerCheckTimer, kWorkerCheckMs, CheckWorker);
+    FinishIfWorkerEnded();
 }
 
 void CIpConfigDlg::OnCancel() {
@@ -130,10 +123,24 @@ void CIpConfigDlg::OnCancel() {
 void CIpConfigDlg::OnIpFieldChanged(NMHDR*, LRESULT* pResult) { *pResult = 0; }
 
 LRESULT CIpConfigDlg::OnSetIpDone(WPARAM, LPARAM) {
-    // The worker touches nothing after posting, so its handle is not waited on.
-    if (m_hSetIpThread != nullptr)
-        ::CloseHandle(m_hSetIpThread);
+    m_setIpDone.Taken();
+    FinishIfWorkerEnded();
+    return 0;
+}
+
+void CIpConfigDlg::FinishIfWorkerEnded() {
+    if (!m_bApplying)
+        return;
+    // The worker posts as its very last step, so when its message is real the thread ends at once;
+    // the short wait only covers that last moment.
+    if (m_hSetIpThread && ::WaitForSingleObject(m_hSetIpThread, 200) != WAIT_OBJECT_0)
+        return;
+    ::KillTimer(m_hWnd, kWorkerCheckTimer);
     m_bApplying = false;
     OnCancel();
-    return 0;
+}
+
+void CALLBACK CIpConfigDlg::CheckWorker(HWND hWnd, UINT, UINT_PTR, DWORD) {
+    if (auto* dlg = dynamic_cast<CIpConfigDlg*>(CWnd::FromHandlePermanent(hWnd)))
+        dlg->FinishIfWorkerEnded();
 }

@@ -6,11 +6,12 @@
 
 #include "busy_progress_ctrl.h"
 #include "dialog.h"
+#include "handle.h"
+#include "ip_config_host.h"
 #include "ipaddressctrl.h"
+#include "posted_result.h"
 #include "resource.h"
 #include "wire_protocol.h"
-
-class CMainDlg;
 
 // Posted (never sent) by SetIpThread to the dialog when it is done, on every path. wParam and lParam
 // are 0.
@@ -23,18 +24,20 @@ class CIpConfigDlg : public CDialog {
     explicit CIpConfigDlg(CWnd* pParent = nullptr);
 
     // The window that opens the dialog; to be set before DoModal. DoModal always returns IDCANCEL.
-    void SetMainDlg(CMainDlg* pMainDlg) { m_pMainDlg = pMainDlg; }
+    void SetMainDlg(IpConfigHost* pMainDlg) { m_pMainDlg = pMainDlg; }
 
     // A whole copy of row m_nSelRow, taken under the table's lock so that a reply rewriting the row's
     // address text is never seen half-written. False when the row is not in use.
     bool CopySelectedRow(uint8_t (&mac)[quillmast::kMacSize], char (&ip)[quillmast::kIpTextSize]) const;
 
-    CMainDlg* m_pMainDlg = nullptr; // not owned
+    IpConfigHost* m_pMainDlg = nullptr; // not owned
     CIPAddressCtrl m_ipAddr;
     int m_nSelRow = -1; // the table row being changed, which is also its list row
     CBusyProgressCtrl m_busy;
-    // 0 until OK; closed (and left as it is) when the worker reports back.
-    HANDLE m_hSetIpThread = nullptr;
+    // Empty until OK; then the worker, whose handle the dialog keeps until it goes.
+    CHandle m_hSetIpThread;
+    // WM_SETIP_DONE, posted by the worker as the last thing it does.
+    CPostedResult m_setIpDone;
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -47,6 +50,13 @@ class CIpConfigDlg : public CDialog {
     DECLARE_MESSAGE_MAP()
 
   private:
+    // Ends the wait for the worker once it has ended, whichever way the dialog learnt of it (its
+    // message, or the check that covers a message that was never delivered). A WM_SETIP_DONE from
+    // anywhere else while the worker still runs changes nothing.
+    void FinishIfWorkerEnded();
+    static void CALLBACK CheckWorker(HWND hWnd, UINT, UINT_PTR id, DWORD);
+    static constexpr UINT_PTR kWorkerCheckTimer = 1;
+    static constexpr UINT kWorkerCheckMs = 500;
     void SetCaption(int id, const char* key) const;
     void ShowRow(const uint8_t (&mac)[quillmast::kMacSize], const char* ip);
     void SetUpBusyIndicator();

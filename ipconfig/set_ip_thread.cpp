@@ -1,37 +1,30 @@
 #include "set_ip_thread.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "address_fields.h"
 #include "ipconfig_dlg.h"
-#include "main_dlg.h"
 
 namespace {
 
 constexpr int kConfirmationPolls = 150;
 constexpr DWORD kPollIntervalMs = 100;
 
-// True when the receiver cleared the flag, seen after one of the polls (never before the first sleep).
-bool WaitForConfirmation(const std::atomic<uint8_t>& pending) {
+// True when the receiver confirmed the change, seen after one of the polls (never before the first sleep).
+bool WaitForConfirmation(const IpConfigHost& host) {
     for (int poll = 0; poll < kConfirmationPolls; ++poll) {
         ::Sleep(kPollIntervalMs);
-        if (pending.load(std::memory_order_acquire) == 0)
+        if (!host.ChangeIpPending())
             return true;
     }
     return false;
 }
 
-// Queues the change and waits for it. False when no device confirmed it within 15 s; the flag is then
-// clear again, so the sender is back to search requests before the user is told.
-bool SendChange(CMainDlg& main, const uint8_t (&mac)[quillmast::kMacSize], const char* address) {
-    // The sender reads the command only after it sees the flag, so the command is written first.
-    quillmast::WriteChangeIpTarget(main.m_ChangeCmd, mac, address);
-    main.m_bChangePending.store(1, std::memory_order_release);
-    if (WaitForConfirmation(main.m_bChangePending))
-        return true;
-    // Exchanged rather than stored: a confirmation that lands between the last poll and now counts.
-    return main.m_bChangePending.exchange(0, std::memory_order_acq_rel) == 0;
+// Queues the change and waits for it. False when no device confirmed it within 15 s; the command is
+// then withdrawn, so the sender is back to search requests before the user is told.
+bool SendChange(IpConfigHost& host, const uint8_t (&mac)[quillmast::kMacSize], const char* address) {
+    host.QueueChangeIp(mac, address);
+    return WaitForConfirmation(host) || !host.WithdrawChangeIp();
 }
 
 } // namespace
@@ -52,7 +45,8 @@ DWORD WINAPI SetIpThread(LPVOID param) {
         !SendChange(*dlg->m_pMainDlg, mac, address))
         ::MessageBoxW(nullptr, L"Set IP fail!", L"Error", MB_ICONERROR);
 
-    // The last use of the dialog: it may be gone as soon as this is posted.
-    ::PostMessageW(dlg->m_hWnd, WM_SETIP_DONE, 0, 0);
+    // The last use of the dialog: it may be gone as soon as this is posted. A post that fails is
+    // covered by the dialog's own check for this thread's end.
+    dlg->m_setIpDone.Post(dlg->m_hWnd, WM_SETIP_DONE);
     return 1;
 }

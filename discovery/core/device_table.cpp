@@ -24,6 +24,16 @@ int DeviceTable::FindRowByMac(const uint8_t (&mac)[kMacSize]) const {
     return -1;
 }
 
+bool DeviceTable::CopyRow(int row, DeviceRow& out) const {
+    if (row < 0 || row >= m_nDeviceCount)
+        return false;
+    std::memcpy(out.mac, m_DeviceMac[row], kMacSize);
+    std::memcpy(out.ip, m_DeviceIp[row], kIpTextSize);
+    out.ip[kIpTextSize - 1] = '\0';
+    out.httpPort = m_DeviceHttpPort[row];
+    return true;
+}
+
 ReplyOutcome DeviceTable::ApplyReply(const DeviceReply& reply, const uint8_t* pendingMac) {
     ReplyOutcome out;
     if (!reply.hasMac)

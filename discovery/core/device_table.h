@@ -27,6 +27,13 @@ struct ReplyOutcome {
     bool confirmsChange = false; // the reply confirms the pending change-IP command
 };
 
+// One row as a reader outside the receiver needs it, copied whole.
+struct DeviceRow {
+    uint8_t mac[kMacSize] = {};
+    char ip[kIpTextSize] = {};
+    int32_t httpPort = 0;
+};
+
 struct DeviceTable {
     uint8_t m_DeviceMac[MAX_DEVICES][kMacSize];
     char m_DeviceIp[MAX_DEVICES][kIpTextSize];
@@ -46,6 +53,9 @@ struct DeviceTable {
     int DeviceCountUnlocked() const;
 
     int FindRowByMac(const uint8_t (&mac)[kMacSize]) const;
+
+    // Copies row `row`; false when it is not in use (a selection left from before a reset, say).
+    bool CopyRow(int row, DeviceRow& out) const;
 };
 
 // "%.2x-%.2x-%.2x-%.2x-%.2x-%.2x" into a buffer of at least 18 bytes.

@@ -14,19 +14,17 @@ namespace test {
 // Appends a row as the receiver would, under the table's lock.
 inline void AddDeviceRow(DiscoveryState& state, const uint8_t (&mac)[quillmast::kMacSize], const char* ip,
                          int32_t port = 80) {
-    ::EnterCriticalSection(&state.m_csDevices);
+    CriticalSectionLock lock(state.m_csDevices);
     int row = state.m_nDeviceCount++;
     std::memcpy(state.m_DeviceMac[row], mac, sizeof(mac));
     std::memset(state.m_DeviceIp[row], 0, quillmast::kIpTextSize);
     std::memcpy(state.m_DeviceIp[row], ip, strnlen(ip, quillmast::kIpTextSize - 1));
     state.m_DeviceHttpPort[row] = port;
-    ::LeaveCriticalSection(&state.m_csDevices);
 }
 
-// A table with no rows and a working lock, as the main window's start-up leaves it.
+// A table with no rows, as the main window's start-up leaves it.
 inline void ResetDeviceState(DiscoveryState& state) {
     state.ResetDevices();
-    ::InitializeCriticalSection(&state.m_csDevices);
     quillmast::InitChangeIpCommandHead(state.m_ChangeCmd);
     state.m_bChangePending.store(0);
 }

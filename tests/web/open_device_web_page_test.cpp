@@ -59,7 +59,6 @@ class OpenDeviceWebPageTest : public ::testing::Test {
     void TearDown() override {
         if (m_listWnd)
             ::DestroyWindow(m_list.UnsubclassWindow());
-        ::DeleteCriticalSection(&m_devices.m_csDevices);
         ::SetEnvironmentVariableA("QM_RECORD_LOG", nullptr);
     }
 
@@ -117,9 +116,10 @@ TEST_F(OpenDeviceWebPageTest, ClearsTheArpCacheThenOpensTheMarkedDevicesPage) {
 TEST_F(OpenDeviceWebPageTest, OpensTheAddressTheRowHoldsNow) {
     test::AddDeviceRow(m_devices, kMacA, "198.51.100.30", 8080);
     // As the receiver does when the device answers with the address it was given.
-    ::EnterCriticalSection(&m_devices.m_csDevices);
-    std::strcpy(m_devices.m_DeviceIp[0], "198.51.100.31");
-    ::LeaveCriticalSection(&m_devices.m_csDevices);
+    {
+        CriticalSectionLock lock(m_devices.m_csDevices);
+        std::strcpy(m_devices.m_DeviceIp[0], "198.51.100.31");
+    }
     Click(1, 0);
     EXPECT_EQ(OpenedUrls(1), (std::vector<std::string>{"http://198.51.100.31:8080/"}));
 }

@@ -193,3 +193,60 @@ TEST(MainWindow, EscapeClosesAtOnceWhileRepliesArriveAndNothingRunsOn) {
     ::CloseHandle(recv);
     ::CloseHandle(send);
 }
+
+TEST(MainWindow, AfterManyRefreshesWhileDevicesAnswerTheListEqualsTheTable) {
+    MainWindowRun run;
+    std::atomic<bool> answering{true};
+    std::thread devices([&] {
+        ReplySender sender;
+        for (int round = 0; answering; ++round) {
+            for (int id = 0; id < 40; ++id)
+                sender.Reply("198.51.100." + std::to_string(id + 1 + round % 2 * 100), id);
+            ::Sleep(20);
+        }
+    });
+    for (int i = 0; i < 30; ++i) {
+        run.PressButton(IDC_REFRESH);
+        ::Sleep(15 + i % 4 * 10);
+    }
+    answering = false;
+    devices.join();
+    // Once the last replies are in, every row of the list shows its table row, in order.
+    auto same = [&] {
+        CMainDlg& dlg = run.Dialog();
+        int rows = run.TableRowCount();
+        if (run.ListRowCount() != rows || rows == 0)
+            return false;
+        for (int row = 0; row < rows; ++row) {
+            quillmast::DeviceRow device;
+            if (!dlg.CopyDeviceRow(row, device))
+                return false;
+            char mac[18];
+            quillmast::FormatMac(device.mac, mac);
+            std::wstring ip(device.ip, device.ip + std::strlen(device.ip));
+            if (run.ListText(row, 0) != std::to_wstring(row + 1) || run.ListText(row, 1) != ip ||
+                run.ListText(row, 2) != std::wstring(mac, mac + 17))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(same, 5s));
+}
+
+TEST(MainWindow, EscapeDuringTheReceiversLongWaitClosesAtOnceAndNothingRunsOn) {
+    MainWindowRun run;
+    HANDLE recv = Duplicate(run.Dialog().m_hRecvThread);
+    HANDLE send = Duplicate(run.Dialog().m_hSendThread);
+    LetReceiverStartWaiting(); // nothing answers: the receiver sits in its 10 s wait
+    auto start = test::Clock::now();
+    run.PressEscape();
+    ASSERT_TRUE(run.WaitEnded(2s));
+    EXPECT_LT(test::Clock::now() - start, 1s);
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    run.Join();
+    EXPECT_EQ(::WaitForSingleObject(recv, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(send, 0), WAIT_OBJECT_0);
+    EXPECT_NE(ExitCode(recv), 9000u); // it saw the flag; it was not terminated
+    ::CloseHandle(recv);
+    ::CloseHandle(send);
+}
