@@ -17,6 +17,7 @@ import argparse
 import json
 import statistics
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -33,6 +34,11 @@ SEARCH_PERIOD_S = 0.9
 RECEIVE_STEP_S = 0.05
 CPU_WINDOW_S = 10.0
 BARE_CAPTION = "Bare Dialog"
+
+
+def run_logs(name):
+    """A fresh folder for the logs of one measuring run (named on the console if the run fails)."""
+    return tempfile.mkdtemp(prefix=f"qm-bench-{name}-")
 
 
 def design_bound(n):
@@ -71,13 +77,13 @@ def footprint_after_listing(sim):
 def listing_run(n, footprint):
     """Starts the program beside n devices; returns the listing figures and, if asked, the footprint
     (else None)."""
-    with lab.Session(f"bench, {n} devices") as session:
+    with lab.ProcessGroup(run_logs(f"{n}-devices")) as session:
         sim = session.sim("--devices", str(n), "--ip-base", "203.0.113.0", "--reply", "unicast")
         program = session.program()
         probe = session.probe()
         probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
         first = lab.poll(lambda: sim.records("search"), 15, "the first search")[0]
-        first_search = lab.to_monotonic(first["t"])
+        first_search = lab.monotonic_of(first["t"])
         deadline = first_search + LIST_LIMIT_S
         listed_at, count = None, 0
         while time.monotonic() < deadline:
@@ -86,7 +92,7 @@ def listing_run(n, footprint):
                 listed_at = time.monotonic()
                 break
             time.sleep(0.02)
-        searches = [lab.to_monotonic(r["t"]) for r in sim.records("search")]
+        searches = [lab.monotonic_of(r["t"]) for r in sim.records("search")]
         result = {
             "devices": n,
             "listed": count,
@@ -104,17 +110,17 @@ def listing_run(n, footprint):
 
 
 def confirm_to_close_run():
-    with lab.Session("bench, ip change") as session:
+    with lab.ProcessGroup(run_logs("ip-change")) as session:
         sim, probe = open_config(session, ("--change", "confirm", "--change-delay", "3000"))
         probe.cmd("click 1")
         probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
         closed = time.monotonic()
         changed = lab.poll(lambda: sim.records("changed"), 5, "the device's change")[0]
-        return closed - lab.to_monotonic(changed["t"])
+        return closed - lab.monotonic_of(changed["t"])
 
 
 def startup_run(exe, caption, ending):
-    with lab.Session(f"bench, start-up of {Path(exe).name}") as session:
+    with lab.ProcessGroup(run_logs(f"start-up-{Path(exe).stem}")) as session:
         probe = session.probe()
         probe.cmd("windows")  # the probe is up before the clock starts
         program = session.program(exe=exe, name=Path(exe).stem)
@@ -232,7 +238,8 @@ def main():
         print(table(figures))
         plot(figures, args.replot.with_name("bench.png"))
         return
-    lab.require_lab()
+    if not lab.in_lab():
+        sys.exit("bench: QM_LAB is not set: run it inside the lab (tools/bench.sh)")
     args.out.mkdir(parents=True, exist_ok=True)
     figures = measure(args.repeats)
     (args.out / "figures.json").write_text(json.dumps(figures, indent=1))

@@ -35,54 +35,49 @@ def commands_in(records):
     return [r for r in records if r["kind"] == "change"]
 
 
-def test_confirmed_change_closes_the_dialog():
-    with lab.Session("ip change, confirmed") as session:
-        sim, probe = open_config(session, ("--change", "confirm", "--change-delay", "3000"))
-        pressed = time.monotonic()
-        probe.cmd("click 1")
-        probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
-        closed = time.monotonic()
-        probe.cmd("use")
-        lab.poll(lambda: probe.rows()[0][1] == NEW_IP, 5, "the row to show the new address")
-        lab.expect(probe.rows()[0] == ("1", NEW_IP, lab.mac_text(MAC_BASE, 0)), f"row {probe.rows()[0]}")
+def test_confirmed_change_closes_the_dialog(session):
+    sim, probe = open_config(session, ("--change", "confirm", "--change-delay", "3000"))
+    pressed = time.monotonic()
+    probe.cmd("click 1")
+    probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
+    closed = time.monotonic()
+    probe.cmd("use")
+    lab.poll(lambda: probe.rows()[0][1] == NEW_IP, 5, "the row to show the new address")
+    lab.expect(probe.rows()[0] == ("1", NEW_IP, lab.mac_text(MAC_BASE, 0)), f"row {probe.rows()[0]}")
 
-        records = sim.records()
-        commands = commands_in(records)
-        lab.expect(commands, "no change-IP command on the wire")
-        lab.expect(all(c["len"] == 41 and c["mac"] == lab.mac_text(MAC_BASE, 0) and c["ip"] == NEW_IP
-                       for c in commands), f"commands: {commands[:3]}")
-        first, last = commands[0]["t"], commands[-1]["t"]
-        lab.expect(not [r for r in records if r["kind"] == "search" and first < r["t"] < last],
-                   "searches sent while the command was pending")
-        changed = [r for r in records if r["kind"] == "changed"]
-        lab.expect(changed, "the simulated device never took the address")
-        confirm_to_close = closed - lab.to_monotonic(changed[0]["t"])
-        print(f"OK pressed to dialog closed: {closed - pressed:.2f} s; device's new address to dialog closed: "
-              f"{confirm_to_close * 1000:.0f} ms; commands sent: {len(commands)}")
-        lab.expect(confirm_to_close < 1.5, f"dialog closed {confirm_to_close:.2f} s after the confirmation")
-
-
-def test_unconfirmed_change_fails_after_fifteen_seconds():
-    with lab.Session("ip change, never confirmed") as session:
-        sim, probe = open_config(session, ("--change", "never"))
-        pressed = time.monotonic()
-        probe.cmd("click 1")
-        text = probe.cmd('msgbox "Error" 25000')
-        shown = time.monotonic()
-        lab.expect(text == "Set IP fail!", f"message box text {text!r}")
-        lab.expect(13.5 < shown - pressed < 18, f"box after {shown - pressed:.1f} s")
-        lab.expect(probe.windows(CONFIG_CAPTION), "the dialog closed before the box was dismissed")
-        # The flag is cleared before the box: searches go out again while it is shown.
-        lab.poll(lambda: any(r["kind"] == "search" and lab.to_monotonic(r["t"]) > shown - 0.5
-                             for r in sim.records()), 5, "searches again while the box is shown")
-        commands = commands_in(sim.records())
-        print(f"OK commands sent in the 15 s wait: {len(commands)}")
-        lab.expect(14 <= len(commands) <= 18, f"{len(commands)} commands")
-        probe.cmd('dismiss "Error"')
-        probe.cmd(f'gone "{CONFIG_CAPTION}" 10000')
-        probe.cmd("use")
-        lab.expect(probe.rows()[0][1] == OLD_IP, "the row kept its address")
+    records = sim.records()
+    commands = commands_in(records)
+    lab.expect(commands, "no change-IP command on the wire")
+    lab.expect(all(c["len"] == 41 and c["mac"] == lab.mac_text(MAC_BASE, 0) and c["ip"] == NEW_IP
+                   for c in commands), f"commands: {commands[:3]}")
+    first, last = commands[0]["t"], commands[-1]["t"]
+    lab.expect(not [r for r in records if r["kind"] == "search" and first < r["t"] < last],
+               "searches sent while the command was pending")
+    changed = [r for r in records if r["kind"] == "changed"]
+    lab.expect(changed, "the simulated device never took the address")
+    confirm_to_close = closed - lab.monotonic_of(changed[0]["t"])
+    print(f"OK pressed to dialog closed: {closed - pressed:.2f} s; device's new address to dialog closed: "
+          f"{confirm_to_close * 1000:.0f} ms; commands sent: {len(commands)}")
+    lab.expect(confirm_to_close < 1.5, f"dialog closed {confirm_to_close:.2f} s after the confirmation")
 
 
-if __name__ == "__main__":
-    lab.run_tests([test_confirmed_change_closes_the_dialog, test_unconfirmed_change_fails_after_fifteen_seconds])
+def test_unconfirmed_change_fails_after_fifteen_seconds(session):
+    sim, probe = open_config(session, ("--change", "never"))
+    pressed = time.monotonic()
+    probe.cmd("click 1")
+    text = probe.cmd('msgbox "Error" 25000')
+    shown = time.monotonic()
+    lab.expect(text == "Set IP fail!", f"message box text {text!r}")
+    lab.expect(13.5 < shown - pressed < 18, f"box after {shown - pressed:.1f} s")
+    lab.expect(probe.windows(CONFIG_CAPTION), "the dialog closed before the box was dismissed")
+    # The flag is cleared before the box: searches go out again while it is shown.
+    lab.poll(lambda: any(r["kind"] == "search" and lab.monotonic_of(r["t"]) > shown - 0.5
+                         for r in sim.records()), 5, "searches again while the box is shown")
+    commands = commands_in(sim.records())
+    print(f"OK commands sent in the 15 s wait: {len(commands)}")
+    lab.expect(14 <= len(commands) <= 18, f"{len(commands)} commands")
+    probe.cmd('dismiss "Error"')
+    probe.cmd(f'gone "{CONFIG_CAPTION}" 10000')
+    probe.cmd("use")
+    lab.expect(probe.rows()[0][1] == OLD_IP, "the row kept its address")
+
