@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds both trees, runs the host tests and the
-# fuzzer, the lab's own safety tests, then inside the network lab the Windows tests (ctest, one at
-# a time, under Wine) and the end-to-end suite (pytest). Exits non-zero if anything failed.
+# The test command: installs what is missing, builds both trees, runs the fuzzer with the host
+# tests and the lab's own safety tests beside it, then inside the network lab the Windows tests
+# (ctest, one at a time, under Wine) and the end-to-end suite (pytest). Exits non-zero if anything
+# failed.
 # Needs root; run by a user, it runs itself again through sudo.
 set -uo pipefail
 
@@ -17,7 +18,7 @@ HOST_TREE=${QM_BUILD_HOST:-$ROOT/build/host}
 WIN_TREE=${QM_BUILD_WIN:-$ROOT/build/win}
 export QM_BUILD_HOST=$HOST_TREE QM_BUILD_WIN=$WIN_TREE
 
-declare -A status=() seconds=()
+declare -A status=() seconds=() started=() pids=() outputs=()
 steps=()
 step() {
     local name=$1 start=$SECONDS
@@ -30,13 +31,38 @@ step() {
     echo "=== $name: exit ${status[$name]} after ${seconds[$name]} s"
 }
 
+# The fuzzer runs for a fixed time on one core: short steps run beside it, their output shown
+# when they are collected.
+step_beside() {
+    local name=$1
+    shift
+    steps+=("$name")
+    started[$name]=$SECONDS
+    outputs[$name]=$(mktemp)
+    "$@" >"${outputs[$name]}" 2>&1 &
+    pids[$name]=$!
+}
+
+collect() {
+    local name=$1
+    wait "${pids[$name]}"
+    status[$name]=$?
+    seconds[$name]=$((SECONDS - started[$name]))
+    echo "=== $name (run beside the fuzzer)"
+    cat "${outputs[$name]}"
+    rm -f "${outputs[$name]}"
+    echo "=== $name: exit ${status[$name]} after ${seconds[$name]} s"
+}
+
 step deps bash tools/install-deps.sh
 ((status[deps] == 0)) || exit 1
 step build bash tools/build.sh
 ((status[build] == 0)) || exit 1
-step host-tests ctest --test-dir "$HOST_TREE" --output-on-failure
+step_beside host-tests ctest --test-dir "$HOST_TREE" --output-on-failure
+step_beside lab-safety env PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/lab
 step fuzz bash tools/fuzz.sh "${QM_FUZZ_SECONDS:-60}"
-step lab-safety env PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/lab
+collect host-tests
+collect lab-safety
 step windows-tests bash tools/lab.sh run -- \
     ctest --test-dir "$WIN_TREE" --output-on-failure -j1 --timeout "$WIN_TEST_TIMEOUT"
 step e2e bash tools/e2e.sh
