@@ -19,6 +19,7 @@ import argparse
 import json
 import statistics
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -36,6 +37,11 @@ SEARCH_PERIOD_S = 0.9
 RECEIVE_STEP_S = 0.05
 CPU_WINDOW_S = 10.0
 BARE_CAPTION = "Bare Dialog"
+
+
+def run_logs(name):
+    """A fresh folder for the logs of one measuring run (named on the console if the run fails)."""
+    return tempfile.mkdtemp(prefix=f"qm-bench-{name}-")
 
 
 def reference(round_trip_s=0.0):
@@ -81,13 +87,13 @@ def footprint_after_listing(sim):
 def listing_run(n, footprint):
     """Starts the program beside n devices; returns the listing figures and, if asked, the footprint
     (else None)."""
-    with lab.Session(f"bench, {n} devices") as session:
+    with lab.ProcessGroup(run_logs(f"{n}-devices")) as session:
         sim = session.sim("--devices", str(n), "--ip-base", "203.0.113.0", "--reply", "unicast")
         program = session.program()
         probe = session.probe()
         probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
         first = lab.poll(lambda: sim.records("search"), 15, "the first search")[0]
-        first_search = lab.to_monotonic(first["t"])
+        first_search = lab.monotonic_of(first["t"])
         deadline = first_search + LIST_LIMIT_S
         listed_at, count = None, 0
         expected = min(n, MAX_ROWS)
@@ -99,7 +105,7 @@ def listing_run(n, footprint):
             time.sleep(0.02)
         # Listing now takes less than a search period: wait for a few more to measure the period.
         lab.poll(lambda: len(sim.records("search")) >= 6, 15, "six searches")
-        searches = [lab.to_monotonic(r["t"]) for r in sim.records("search")]
+        searches = [lab.monotonic_of(r["t"]) for r in sim.records("search")]
         result = {
             "devices": n,
             "listed": count,
@@ -121,7 +127,7 @@ def new_address_shown_run():
     """A full list of 256; device 199 takes a new address by itself 12 s after the simulator starts.
     Returns the seconds from its change to its row showing the new address."""
     new_ip = "198.51.100.250"
-    with lab.Session("bench, a device's new address") as session:
+    with lab.ProcessGroup(run_logs("new-address")) as session:
         sim = session.sim("--devices", "256", "--ip-base", "203.0.113.0", "--reply", "unicast",
                           "--move", f"199={new_ip}@12000")
         session.program()
@@ -132,21 +138,21 @@ def new_address_shown_run():
         lab.expect(not sim.records("changed"), "the device moved before the benchmark was watching")
         changed = lab.poll(lambda: sim.records("changed"), 15, "the device's change", 0.01)[0]
         lab.poll(lambda: probe.cmd(f"row {row}").split("\t")[1] == new_ip, 10, "the row to show it", 0.01)
-        return time.monotonic() - lab.to_monotonic(changed["t"])
+        return time.monotonic() - lab.monotonic_of(changed["t"])
 
 
 def confirm_to_close_run():
-    with lab.Session("bench, ip change") as session:
+    with lab.ProcessGroup(run_logs("ip-change")) as session:
         sim, probe = open_config(session, ("--change", "confirm", "--change-delay", "3000"))
         probe.cmd("click 1")
         probe.cmd(f'gone "{CONFIG_CAPTION}" 20000')
         closed = time.monotonic()
         changed = lab.poll(lambda: sim.records("changed"), 5, "the device's change")[0]
-        return closed - lab.to_monotonic(changed["t"])
+        return closed - lab.monotonic_of(changed["t"])
 
 
 def startup_run(exe, caption, ending):
-    with lab.Session(f"bench, start-up of {Path(exe).name}") as session:
+    with lab.ProcessGroup(run_logs(f"start-up-{Path(exe).stem}")) as session:
         probe = session.probe()
         probe.cmd("windows")  # the probe is up before the clock starts
         program = session.program(exe=exe, name=Path(exe).stem)
@@ -275,7 +281,8 @@ def main():
         print(table(figures))
         plot(figures, args.replot.with_name("bench.png"))
         return
-    lab.require_lab()
+    if not lab.in_lab():
+        sys.exit("bench: QM_LAB is not set: run it inside the lab (tools/bench.sh)")
     args.out.mkdir(parents=True, exist_ok=True)
     figures = measure(args.repeats)
     (args.out / "figures.json").write_text(json.dumps(figures, indent=1))

@@ -2,17 +2,16 @@
 # The benchmark: installs what is missing (and the plotting library), builds, and runs
 # bench/run_bench.py in a fresh network lab. Prints the table; the figures and the plot go to
 # build/bench/ (figures.json, figures.md, bench.png).
-# Usage: sudo tools/bench.sh [--repeats N] [--out DIR]
+# Usage: tools/bench.sh [--repeats N] [--out DIR]
 # Run it on an otherwise idle machine: the figures are times.
+# Needs root; run by a user, it runs itself again through sudo.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=tools/as_root.sh
+source "$ROOT/tools/as_root.sh"
+run_as_root "$ROOT/tools/bench.sh" "$@"
 cd "$ROOT"
-
-if ((EUID != 0)); then
-    echo "bench: run as root (sudo tools/bench.sh): the network lab needs it" >&2
-    exit 1
-fi
 
 bash tools/install-deps.sh
 if ! dpkg-query -W -f='${Status}' python3-matplotlib 2>/dev/null | grep -q "install ok installed"; then

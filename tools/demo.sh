@@ -4,10 +4,14 @@
 #   With $DISPLAY set: the program opens on that display; close it with Exit to end the demo.
 #   Without: it runs on a virtual display, and a screenshot of the filled list is saved
 #   (build/demo.png, or --out FILE).
-# Usage: sudo tools/demo.sh [--devices N] [--out FILE]
+# Usage: tools/demo.sh [--devices N] [--out FILE]
+# Needs root; run by a user, it runs itself again through sudo.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=tools/as_root.sh
+source "$ROOT/tools/as_root.sh"
+run_as_root "$ROOT/tools/demo.sh" "$@"
 CALLER_DIR=$PWD
 cd "$ROOT"
 
@@ -15,8 +19,6 @@ die() {
     echo "demo: $*" >&2
     exit 1
 }
-
-((EUID == 0)) || die "run as root (sudo tools/demo.sh): the network lab needs it"
 
 session_args=()
 while (($#)); do
@@ -32,7 +34,7 @@ while (($#)); do
         [[ $2 == /* ]] && session_args+=(--out "$2") || session_args+=(--out "$CALLER_DIR/$2")
         shift 2
         ;;
-    *) die "usage: sudo tools/demo.sh [--devices N] [--out FILE]" ;;
+    *) die "usage: tools/demo.sh [--devices N] [--out FILE]" ;;
     esac
 done
 

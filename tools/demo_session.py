@@ -6,6 +6,7 @@ import argparse
 import os
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
@@ -53,7 +54,8 @@ def main():
     parser.add_argument("--devices", type=int, default=6)
     parser.add_argument("--out", type=Path, default=lab.ROOT / "build" / "demo.png")
     args = parser.parse_args()
-    with lab.Session("demo") as session:
+    # The demo's own processes log to a scratch folder, named if the demo fails.
+    with lab.ProcessGroup(tempfile.mkdtemp(prefix="qm-demo-")) as session:
         if args.interactive:
             interactive(session, args.devices)
         else:

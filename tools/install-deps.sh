@@ -18,6 +18,8 @@ PACKAGES=(
     xvfb xauth x11-xserver-utils imagemagick xdotool
     # the network lab
     iproute2 procps tcpdump util-linux
+    # the end-to-end and lab tests (Debian's python3, which tools/e2e.sh runs)
+    python3-pytest python3-pytest-timeout
 )
 
 missing=()

@@ -1,18 +1,18 @@
-"""Helpers for the end-to-end tests, which run inside the network lab (tools/lab.sh run -- ...).
+"""Helpers for the end-to-end tests, which run inside the network lab (tools/e2e.sh, or
+tools/lab.sh run -- ...), and for the demo and the benchmark, which use the same processes.
 
 The test process itself sits in the lab's pc namespace with the program. The simulated devices run
-in the lan namespace; the program and the probe run under Wine through tools/wine-run. Waiting is
-always polling against a deadline, never a fixed sleep.
+in a lan namespace, one per LAN segment; the program and the probe run under Wine through
+tools/wine-run. Waiting is always polling against a deadline, never a fixed sleep.
 """
 
 import json
 import os
 import queue
 import subprocess
-import sys
-import tempfile
 import threading
 import time
+from dataclasses import dataclass
 from pathlib import Path
 
 MAIN_CAPTION = "Quillmast (V2.003)"
@@ -23,14 +23,9 @@ class LabError(AssertionError):
     """A test expectation or a lab step that failed."""
 
 
-def require_lab():
-    """Ends the test with a clear failure when it is not run inside the lab."""
-    if not os.environ.get("QM_LAB"):
-        sys.stderr.write(
-            "FAIL: QM_LAB is not set. This test sends and receives datagrams and must run inside the lab:\n"
-            "  sudo tools/lab.sh run -- python3 " + sys.argv[0] + "\n"
-        )
-        sys.exit(1)
+def in_lab():
+    """True inside a lab made by tools/lab.sh, the only place where datagrams may be sent."""
+    return bool(os.environ.get("QM_LAB"))
 
 
 def env_path(name, default):
@@ -55,11 +50,37 @@ def sim_binary():
     return BUILD_HOST / "bin" / "quillsim"
 
 
-def log_dir():
-    """Per-test directory for logs of the processes a test starts; kept when the test fails."""
-    base = Path(os.environ.get("QM_E2E_LOGS") or tempfile.gettempdir())
-    path = Path(tempfile.mkdtemp(prefix="qm-e2e-", dir=base))
-    return path
+@dataclass(frozen=True)
+class Segment:
+    """One LAN segment of the lab: a link from the pc namespace to a lan namespace of its own.
+
+    Segment 1 carries the pc namespace's default and multicast routes, so a program that chooses no
+    interface searches there only; segment 2 is there for tools that search on every link.
+    """
+
+    number: int
+    lan_ns: str  # where simulated devices of this segment run
+    pc_ip: str  # the pc namespace's address on it (the program's, the tests')
+    lan_ip: str  # the lan namespace's own address
+    pc_if: str
+    lan_if: str
+    net: str  # like "198.51.100.0/24"
+
+
+SEGMENT_NUMBERS = (1, 2)
+
+
+def segment(number=1):
+    """The lab's segment `number`, from the environment tools/lab.sh gives every command it runs
+    (segment 1's names unnumbered, segment N's with N appended)."""
+    if number not in SEGMENT_NUMBERS:
+        raise LabError(f"the lab has no segment {number}")
+    suffix = "" if number == 1 else str(number)
+    try:
+        return Segment(number, *(os.environ[f"QM_{key}{suffix}"]
+                                 for key in ("LAN_NS", "PC_IP", "LAN_IP", "PC_IF", "LAN_IF", "NET")))
+    except KeyError as missing:
+        raise LabError(f"{missing} is not set: run inside a lab made by tools/lab.sh") from None
 
 
 def poll(check, timeout, what, interval=0.05):
@@ -243,16 +264,18 @@ class Program(Process):
 
 
 class Sim(Process):
-    """quillsim in the lab's lan namespace, logging every datagram as a JSON line."""
+    """quillsim in a lan namespace of the lab (segment 1 unless told), logging every datagram as a
+    JSON line. Its stamps ("t") are Unix time in seconds: see monotonic_of()."""
 
-    def __init__(self, logs, args=(), name="quillsim", ready_timeout=15):
+    def __init__(self, logs, args=(), name="quillsim", ready_timeout=15, segment_number=1):
         binary = sim_binary()
         if not binary.exists():
             raise LabError(f"{binary} does not exist: build the host tree first")
+        self.segment = segment(segment_number)
         self.json_log = Path(logs) / f"{name}.jsonl"
-        argv = ["ip", "netns", "exec", os.environ["QM_LAN_NS"], binary, *args, "--log", self.json_log]
+        argv = ["ip", "netns", "exec", self.segment.lan_ns, binary, *args, "--log", self.json_log]
         super().__init__(name, argv, Path(logs) / f"{name}.log", stderr=subprocess.PIPE)
-        self._reader = LineReader(self.popen.stderr, echo=_TextSink(self._log))
+        self._reader = LineReader(self.popen.stderr, echo=TextSink(self._log))
         try:
             self._reader.wait_for(lambda line: "quillsim: ready" in line, ready_timeout, "quillsim: ready")
         except LabError:
@@ -279,7 +302,7 @@ class Sim(Process):
         return out
 
 
-class _TextSink:
+class TextSink:
     """Lets a LineReader copy lines into a binary log file."""
 
     def __init__(self, binary_file):
@@ -298,66 +321,60 @@ class _TextSink:
             pass
 
 
-def to_monotonic(sim_t):
-    """Converts a time stamp of the simulator's log to this process's time.monotonic() scale.
+def monotonic_of(unix_t):
+    """Places a time stamp of the simulator's log (Unix time in seconds) on this process's
+    time.monotonic() scale, where the tests take their own times."""
+    return unix_t - time.time() + time.monotonic()
 
-    The log's "t" may be wall-clock or monotonic time, in seconds or milliseconds; the stamps of a
-    test are recent, so the reading that lies shortly before "now" is the right one.
+
+class ProcessGroup:
+    """The processes one test (or the demo, or one benchmark run) started, with their logs in one
+    folder; stop_all() ends them in reverse order. The e2e tests get one from the `session` fixture
+    (conftest.py), which also stops it and reports a failure's logs; other users stop it with `with`.
     """
-    now_wall, now_mono = time.time(), time.monotonic()
-    candidates = [
-        (now_wall - sim_t, now_mono - (now_wall - sim_t)),
-        (now_wall - sim_t / 1000.0, now_mono - (now_wall - sim_t / 1000.0)),
-        (now_mono - sim_t, sim_t),
-        (now_mono - sim_t / 1000.0, sim_t / 1000.0),
-    ]
-    for age, mono in candidates:
-        if -1.0 <= age <= 3600.0:
-            return mono
-    raise LabError(f"cannot place the simulator's time stamp {sim_t} on a known clock")
 
-
-class Session:
-    """Everything one test starts, stopped in reverse order at the end (also when the test fails)."""
-
-    def __init__(self, name):
-        require_lab()
-        self.name = name
-        self.logs = log_dir()
-        self._started = []
-        self.failed = True
+    def __init__(self, logs):
+        self.logs = Path(logs)
+        self.logs.mkdir(parents=True, exist_ok=True)
+        self.started = []
 
     def __enter__(self):
         return self
 
     def __exit__(self, kind, value, tb):
-        for process in reversed(self._started):
-            if isinstance(process, Probe):
-                process.close()
-            else:
-                process.stop()
-        if kind is None:
-            self.failed = False
-        else:
-            print(f"[{self.name}] logs of this run: {self.logs}")
-            for process in self._started:
-                tail = process.log_tail()
-                if tail:
-                    print(f"--- {process.name} ({process.log_path}) ---\n{tail}")
+        self.stop_all()
+        if kind is not None:
+            print(f"logs of this run: {self.logs}\n{self.log_tails()}")
         return False
 
     def add(self, process):
-        self._started.append(process)
+        self.started.append(process)
         return process
 
-    def sim(self, *args, name="quillsim"):
-        return self.add(Sim(self.logs, args, name=name))
+    def sim(self, *args, name="quillsim", segment=1):
+        """quillsim with these options on LAN segment `segment`; returns once it is ready."""
+        return self.add(Sim(self.logs, args, name=name, segment_number=segment))
 
     def program(self, *args, name="quillmast", exe=None):
         return self.add(Program(self.logs, exe=exe, args=args, name=name))
 
     def probe(self, caption=None, name="probe"):
         return self.add(Probe(self.logs, caption=caption, name=name))
+
+    def stop_all(self):
+        for process in reversed(self.started):
+            if isinstance(process, Probe):
+                process.close()
+            else:
+                process.stop()
+
+    def log_tails(self, lines=20):
+        parts = []
+        for process in self.started:
+            tail = process.log_tail(lines)
+            if tail:
+                parts.append(f"--- {process.name} ({process.log_path}) ---\n{tail}")
+        return "\n".join(parts)
 
 
 def expect(condition, message):
@@ -379,20 +396,3 @@ def mac_text(base, index):
     value = int(base.replace(":", "").replace("-", ""), 16) + index
     raw = value.to_bytes(6, "big")
     return "-".join(f"{b:02x}" for b in raw)
-
-
-def run_tests(tests):
-    """Runs test functions in order, prints PASS/FAIL per test, exits non-zero if any failed."""
-    require_lab()
-    failures = 0
-    for test in tests:
-        start = time.monotonic()
-        try:
-            test()
-        except Exception as error:  # noqa: BLE001 - report every kind of failure the same way
-            failures += 1
-            print(f"FAIL {test.__name__} ({time.monotonic() - start:.1f} s): {error}")
-        else:
-            print(f"PASS {test.__name__} ({time.monotonic() - start:.1f} s)")
-        sys.stdout.flush()
-    sys.exit(1 if failures else 0)

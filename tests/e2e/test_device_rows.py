@@ -45,37 +45,32 @@ def check_rows(sim, probe, what):
                    [r[0] for r in rows] == [str(n) for n in range(1, DEVICES + 1)], f"{what}: rows {rows}")
 
 
-def test_rows_follow_the_order_of_arrival():
+def test_rows_follow_the_order_of_arrival(session):
     # Jitter shuffles the order in which the devices answer a search.
-    with lab.Session("rows") as session:
-        sim, probe = start(session, "--jitter", "400", "--seed", "7")
-        check_rows(sim, probe, "first fill")
-        # Further answers change nothing: no duplicate rows, no renumbering.
-        searches = len(sim.records("search"))
-        lab.poll(lambda: len(sim.records("search")) >= searches + 3, 10, "three more searches")
-        check_rows(sim, probe, "after three more searches")
+    sim, probe = start(session, "--jitter", "400", "--seed", "7")
+    check_rows(sim, probe, "first fill")
+    # Further answers change nothing: no duplicate rows, no renumbering.
+    searches = len(sim.records("search"))
+    lab.poll(lambda: len(sim.records("search")) >= searches + 3, 10, "three more searches")
+    check_rows(sim, probe, "after three more searches")
 
 
-def test_refresh_empties_and_refills():
-    with lab.Session("refresh") as session:
-        first, probe = start(session)
-        probe.cmd("select 2")
-        lab.poll(lambda: probe.cmd("enabled 3") == "1", 5, "Config enabled by a click on a row")
-        # With the devices quiet, the emptied list must stay empty.
-        first.stop()
-        probe.cmd("click 4")
-        lab.poll(lambda: probe.cmd("count") == "0", 5, "the list to be emptied")
-        lab.expect(probe.cmd("enabled 3") == "0" and probe.cmd("enabled 5") == "0",
-                   "Config and WEB disabled by Refresh")
-        session.sim("--devices", "2", "--mac-base", "00:1a:2b:3c:4d:a0", "--ip-base", "198.51.100.40",
-                    "--reply", "unicast", name="quillsim-2")
-        lab.poll(lambda: probe.cmd("count") == "2", 10, "the list to fill again")
-        rows = sorted(probe.rows(), key=lambda row: row[1])
-        lab.expect([row[1:] for row in rows] == [("198.51.100.40", "00-1a-2b-3c-4d-a0"),
-                                                 ("198.51.100.41", "00-1a-2b-3c-4d-a1")], f"new rows: {rows}")
-        lab.expect(sorted(row[0] for row in rows) == ["1", "2"], f"numbered from 1 again: {rows}")
-        lab.expect(probe.cmd("enabled 3") == "0", "rows that reappear do not enable Config")
+def test_refresh_empties_and_refills(session):
+    first, probe = start(session)
+    probe.cmd("select 2")
+    lab.poll(lambda: probe.cmd("enabled 3") == "1", 5, "Config enabled by a click on a row")
+    # With the devices quiet, the emptied list must stay empty.
+    first.stop()
+    probe.cmd("click 4")
+    lab.poll(lambda: probe.cmd("count") == "0", 5, "the list to be emptied")
+    lab.expect(probe.cmd("enabled 3") == "0" and probe.cmd("enabled 5") == "0",
+               "Config and WEB disabled by Refresh")
+    session.sim("--devices", "2", "--mac-base", "00:1a:2b:3c:4d:a0", "--ip-base", "198.51.100.40",
+                "--reply", "unicast", name="quillsim-2")
+    lab.poll(lambda: probe.cmd("count") == "2", 10, "the list to fill again")
+    rows = sorted(probe.rows(), key=lambda row: row[1])
+    lab.expect([row[1:] for row in rows] == [("198.51.100.40", "00-1a-2b-3c-4d-a0"),
+                                             ("198.51.100.41", "00-1a-2b-3c-4d-a1")], f"new rows: {rows}")
+    lab.expect(sorted(row[0] for row in rows) == ["1", "2"], f"numbered from 1 again: {rows}")
+    lab.expect(probe.cmd("enabled 3") == "0", "rows that reappear do not enable Config")
 
-
-if __name__ == "__main__":
-    lab.run_tests([test_rows_follow_the_order_of_arrival, test_refresh_empties_and_refills])

@@ -38,60 +38,56 @@ def check_rows(rows, pool):
         lab.expect(ip == pool[mac], f"row {number}: {mac} listed with '{ip}', the flood said {pool[mac]}")
 
 
-def test_flood_leaves_the_program_whole_and_responsive():
-    with lab.Session("flood") as session:
-        program = session.program()
-        probe = session.probe()
-        probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
-        pid = process_stats.wait_for_pid("quillmast.exe")
+def test_flood_leaves_the_program_whole_and_responsive(session):
+    program = session.program()
+    probe = session.probe()
+    probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
+    pid = process_stats.wait_for_pid("quillmast.exe")
 
-        cpu_before = process_stats.cpu_seconds(pid)
-        flood = session.sim("--flood", str(FLOOD_SECONDS), "--seed", "20261208", name="flood")
-        started = time.monotonic()
-        pings, last_count, full_at, rss_when_full, rss_peak_after_full = [], 0, None, None, 0
-        while flood.running():
-            try:
-                pings.append(int(probe.cmd(f"ping {PING_LIMIT_MS}")))
-            except lab.ProbeError:
-                raise lab.LabError(
-                    f"the window did not answer WM_NULL within {PING_LIMIT_MS} ms "
-                    f"{time.monotonic() - started:.1f} s into the flood") from None
-            count = int(probe.cmd("count"))
-            lab.expect(last_count <= count <= MAX_ROWS, f"row count went from {last_count} to {count}")
-            last_count = count
-            memory = process_stats.memory_kib(pid)
-            lab.expect(memory is not None, "the program's process ended during the flood")
-            if count == MAX_ROWS and full_at is None:
-                full_at, rss_when_full = time.monotonic() - started, memory[0]
-            elif full_at is not None:
-                rss_peak_after_full = max(rss_peak_after_full, memory[0])
-            time.sleep(0.05)
-        lab.expect(flood.wait_exit(5) == 0, f"the flood sender failed: {flood.log_tail()}")
-        cpu_percent = 100.0 * (process_stats.cpu_seconds(pid) - cpu_before) / (time.monotonic() - started)
-        summary = flood.records("flood")[-1]
-        lab.expect(program.running(), "the program ended during the flood")
+    cpu_before = process_stats.cpu_seconds(pid)
+    flood = session.sim("--flood", str(FLOOD_SECONDS), "--seed", "20261208", name="flood")
+    started = time.monotonic()
+    pings, last_count, full_at, rss_when_full, rss_peak_after_full = [], 0, None, None, 0
+    while flood.running():
+        try:
+            pings.append(int(probe.cmd(f"ping {PING_LIMIT_MS}")))
+        except lab.ProbeError:
+            raise lab.LabError(
+                f"the window did not answer WM_NULL within {PING_LIMIT_MS} ms "
+                f"{time.monotonic() - started:.1f} s into the flood") from None
+        count = int(probe.cmd("count"))
+        lab.expect(last_count <= count <= MAX_ROWS, f"row count went from {last_count} to {count}")
+        last_count = count
+        memory = process_stats.memory_kib(pid)
+        lab.expect(memory is not None, "the program's process ended during the flood")
+        if count == MAX_ROWS and full_at is None:
+            full_at, rss_when_full = time.monotonic() - started, memory[0]
+        elif full_at is not None:
+            rss_peak_after_full = max(rss_peak_after_full, memory[0])
+        time.sleep(0.05)
+    lab.expect(flood.wait_exit(5) == 0, f"the flood sender failed: {flood.log_tail()}")
+    cpu_percent = 100.0 * (process_stats.cpu_seconds(pid) - cpu_before) / (time.monotonic() - started)
+    summary = flood.records("flood")[-1]
+    lab.expect(program.running(), "the program ended during the flood")
 
-        check_rows(probe.rows(), pool_ip_by_mac())
-        lab.expect(full_at is not None, "the list never reached 256 rows during the flood")
-        growth = rss_peak_after_full - rss_when_full
-        lab.expect(growth <= FLAT_MEMORY_KIB, f"resident memory grew {growth} KiB after the list was full")
+    check_rows(probe.rows(), pool_ip_by_mac())
+    lab.expect(full_at is not None, "the list never reached 256 rows during the flood")
+    growth = rss_peak_after_full - rss_when_full
+    lab.expect(growth <= FLAT_MEMORY_KIB, f"resident memory grew {growth} KiB after the list was full")
 
-        exit_started = time.monotonic()
-        probe.cmd("click 1")
-        program.wait_exit(EXIT_BOUND_S + 5)
-        exit_s = time.monotonic() - exit_started
-        lab.expect(exit_s <= EXIT_BOUND_S, f"Exit took {exit_s:.1f} s after the flood")
-        lab.expect(not process_stats.exe_pids("quillmast.exe"), "a program process is left behind")
+    exit_started = time.monotonic()
+    probe.cmd("click 1")
+    program.wait_exit(EXIT_BOUND_S + 5)
+    exit_s = time.monotonic() - exit_started
+    lab.expect(exit_s <= EXIT_BOUND_S, f"Exit took {exit_s:.1f} s after the flood")
+    lab.expect(not process_stats.exe_pids("quillmast.exe"), "a program process is left behind")
 
-        pings.sort()
-        print(
-            f"[flood] sent {summary['sent']} datagrams, {summary['bytes'] / 1e6:.0f} MB in "
-            f"{summary['seconds']:.1f} s (reply {summary['reply']}, random {summary['random_bytes']}, "
-            f"512 B {summary['full_buffer']}, 65,000 B {summary['oversized']}, no zero {summary['no_zero']}, "
-            f"marker at end {summary['marker_at_end']}); {len(pings)} pings, median {pings[len(pings) // 2]} ms, "
-            f"p95 {pings[len(pings) * 95 // 100]} ms, max {pings[-1]} ms; CPU {cpu_percent:.0f} % of one core; 256 rows after {full_at:.1f} s; resident {rss_when_full} KiB when full, "
-            f"+{growth} KiB after; Exit {exit_s:.1f} s")
+    pings.sort()
+    print(
+        f"[flood] sent {summary['sent']} datagrams, {summary['bytes'] / 1e6:.0f} MB in "
+        f"{summary['seconds']:.1f} s (reply {summary['reply']}, random {summary['random_bytes']}, "
+        f"512 B {summary['full_buffer']}, 65,000 B {summary['oversized']}, no zero {summary['no_zero']}, "
+        f"marker at end {summary['marker_at_end']}); {len(pings)} pings, median {pings[len(pings) // 2]} ms, "
+        f"p95 {pings[len(pings) * 95 // 100]} ms, max {pings[-1]} ms; CPU {cpu_percent:.0f} % of one core; 256 rows after {full_at:.1f} s; resident {rss_when_full} KiB when full, "
+        f"+{growth} KiB after; Exit {exit_s:.1f} s")
 
-
-if __name__ == "__main__":
-    lab.run_tests([test_flood_leaves_the_program_whole_and_responsive])

@@ -4,6 +4,8 @@ broken list."""
 
 import time
 
+import pytest
+
 import lab
 import process_stats
 
@@ -36,42 +38,40 @@ def start_and_end(session, probe, run, ending):
     return code, seconds
 
 
-def test_many_starts_ended_by_exit_and_by_escape():
-    with lab.Session("lifecycle") as session:
-        session.sim("--devices", str(DEVICES), "--ip-base", "198.51.100.30")
-        probe = session.probe()
-        times = {"click 1": [], "escape": []}
-        for run in range(2 * RUNS_PER_ENDING):
-            ending = "click 1" if run % 2 == 0 else "escape"
-            code, seconds = start_and_end(session, probe, run, ending)
-            lab.expect(code == 0, f"run {run}: exit code {code} after '{ending}'")
-            times[ending].append(seconds)
-        for ending, values in times.items():
-            values.sort()
-            print(f"[lifecycle] {len(values)} runs ended by '{ending}': median {values[len(values) // 2]:.2f} s, "
-                  f"max {values[-1]:.2f} s")
+# A hundred starts and ends of the program take a few minutes under Wine.
+@pytest.mark.timeout(600)
+def test_many_starts_ended_by_exit_and_by_escape(session):
+    session.sim("--devices", str(DEVICES), "--ip-base", "198.51.100.30")
+    probe = session.probe()
+    times = {"click 1": [], "escape": []}
+    for run in range(2 * RUNS_PER_ENDING):
+        ending = "click 1" if run % 2 == 0 else "escape"
+        code, seconds = start_and_end(session, probe, run, ending)
+        lab.expect(code == 0, f"run {run}: exit code {code} after '{ending}'")
+        times[ending].append(seconds)
+    for ending, values in times.items():
+        values.sort()
+        print(f"[lifecycle] {len(values)} runs ended by '{ending}': median {values[len(values) // 2]:.2f} s, "
+              f"max {values[-1]:.2f} s")
 
 
-def test_refresh_again_and_again_during_a_flood():
-    with lab.Session("refresh during flood") as session:
-        program = session.program()
-        probe = session.probe()
-        probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
-        flood = session.sim("--flood", "60", "--seed", "7", name="flood")
-        lab.poll(lambda: int(probe.cmd("count")) > 0, 20, "the flood's first row")
-        for press in range(REFRESH_PRESSES):
-            probe.cmd("click 4")
-            count = int(probe.cmd("count"))
-            lab.expect(count <= MAX_ROWS, f"press {press}: {count} rows")
-            probe.cmd("ping 200")
-            lab.expect(flood.running(), f"the flood ended before press {press}")
-        # Refresh empties the list and searching starts over: rows come back.
-        lab.poll(lambda: int(probe.cmd("count")) > 0, 20, "rows after the last Refresh")
-        lab.expect(program.running(), "the program ended during the presses")
-        probe.cmd("escape")
-        program.wait_exit(END_BOUND_S)
-        lab.poll(lambda: not left_behind(), 5, "no program process left")
+@pytest.mark.timeout(300)
+def test_refresh_again_and_again_during_a_flood(session):
+    program = session.program()
+    probe = session.probe()
+    probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
+    flood = session.sim("--flood", "60", "--seed", "7", name="flood")
+    lab.poll(lambda: int(probe.cmd("count")) > 0, 20, "the flood's first row")
+    for press in range(REFRESH_PRESSES):
+        probe.cmd("click 4")
+        count = int(probe.cmd("count"))
+        lab.expect(count <= MAX_ROWS, f"press {press}: {count} rows")
+        probe.cmd("ping 200")
+        lab.expect(flood.running(), f"the flood ended before press {press}")
+    # Refresh empties the list and searching starts over: rows come back.
+    lab.poll(lambda: int(probe.cmd("count")) > 0, 20, "rows after the last Refresh")
+    lab.expect(program.running(), "the program ended during the presses")
+    probe.cmd("escape")
+    program.wait_exit(END_BOUND_S)
+    lab.poll(lambda: not left_behind(), 5, "no program process left")
 
-
-if __name__ == "__main__":
-    lab.run_tests([test_many_starts_ended_by_exit_and_by_escape, test_refresh_again_and_again_during_a_flood])

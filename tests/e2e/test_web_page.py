@@ -12,8 +12,6 @@ pipe ends it inherited: only the write end of its output pipe may be among them.
 import os
 import shutil
 import subprocess
-import tempfile
-from contextlib import contextmanager
 from pathlib import Path
 
 import lab
@@ -35,79 +33,67 @@ def read_records(path):
     return [line.split("\t") for line in path.read_text(errors="replace").splitlines() if line]
 
 
-@contextmanager
-def recorder_as_system_arp(recorder):
-    """Puts the recorder in place of the lab prefix's own arp.exe for the scope."""
+def recorder_as_system_arp(recorder, monkeypatch):
+    """Puts the recorder in place of the lab prefix's own arp.exe; returns what puts it back."""
     prefix = Path(os.environ["WINEPREFIX"])
     lab.expect(str(prefix).startswith(os.environ["QM_LAB_STATE"]), f"{prefix} is not this lab's prefix")
     system_arp = prefix / "drive_c" / "windows" / "system32" / "arp.exe"
     original = system_arp.read_bytes()
     shutil.copy(recorder, system_arp)
     overrides = os.environ.get("WINEDLLOVERRIDES", "")
-    os.environ["WINEDLLOVERRIDES"] = overrides + (";" if overrides else "") + "arp.exe=n"
-    try:
-        yield
-    finally:
-        os.environ["WINEDLLOVERRIDES"] = overrides
-        system_arp.write_bytes(original)
+    monkeypatch.setenv("WINEDLLOVERRIDES", overrides + (";" if overrides else "") + "arp.exe=n")
+    return lambda: system_arp.write_bytes(original)
 
 
-@contextmanager
-def current_folder(path):
-    """The folder the processes started in the scope inherit as their current folder."""
-    previous = os.getcwd()
-    os.chdir(path)
-    try:
-        yield
-    finally:
-        os.chdir(previous)
-
-
-def test_web_runs_the_systems_arp_and_opens_the_device_page():
+def test_web_runs_the_systems_arp_and_opens_the_device_page(session, monkeypatch):
     recorder = Path(lab.program_exe()).parent / "web_tests" / "qm_launch_recorder.exe"
     lab.expect(recorder.exists(), f"{recorder} missing: build the Windows tree")
-    with tempfile.TemporaryDirectory(prefix="qm-web-") as tmp, recorder_as_system_arp(recorder), \
-            lab.Session("web page") as session:
-        tmp = Path(tmp)
-        downloads, current = tmp / "downloads", tmp / "current"
-        downloads.mkdir()
-        current.mkdir()
-        exe = downloads / "quillmast.exe"
-        shutil.copy(lab.program_exe(), exe)
-        shutil.copy(recorder, downloads / "arp.exe")
-        shutil.copy(recorder, current / "arp.exe")
-        shutil.copy(recorder, tmp / "url.exe")
-        arp_log, url_log = tmp / "arp.log", tmp / "url.log"
-        handler = f'"{windows_path(tmp / "url.exe")}" --log {windows_path(url_log)} "%1"'
-        subprocess.run([WINE, "reg", "add", r"HKCR\http\shell\open\command", "/ve", "/d", handler, "/f"],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.environ["QM_RECORD_LOG"] = windows_path(arp_log)
-
-        session.sim("--devices", "2", "--mac-base", MAC_BASE, "--ip-base", "198.51.100.30", "--reply", "unicast")
-        with current_folder(current):
-            session.program(exe=exe)
-        probe = session.probe()
-        lab.mark_row(probe, rows=2, button_id=5)
-        probe.cmd("click 5")
-        lab.poll(lambda: read_records(url_log), 20, "the URL handler to be started")
-        lab.poll(lambda: read_records(arp_log), 10, "arp to be started")
-        # One click starts one arp: a planted one would have been started instead of the system's.
-
-        url_command = read_records(url_log)[0][0]
-        lab.expect(url_command.endswith('"http://198.51.100.30:80/"') or url_command.endswith(" http://198.51.100.30:80/"),
-                   f"handler command line {url_command!r}")
-        arps = read_records(arp_log)
-        lab.expect(len(arps) == 1, f"arp started {len(arps)} times: {arps}")
-        arp = arps[0]
-        command, flags, show, stdout_kind, stderr_kind, inherited, program = arp
-        lab.expect(program.lower() == SYSTEM_ARP.lower(), f"{program} ran, not the system's arp")
-        lab.expect(command == "arp -d", f"arp command line {command!r}")
-        lab.expect(flags == "101" and show == "0", f"arp started with flags {flags}, show {show}")
-        lab.expect(stdout_kind == "pipe" and stderr_kind == "pipe", f"arp output on {stdout_kind}/{stderr_kind}")
-        # No socket of the program (bound to 5555 and 5556) and no read end of the pipe.
-        lab.expect(inherited == "pipe-write", f"arp inherited {inherited}")
-        print(f"OK handler got {url_command!r}; {program} started as {arp[:6]}")
+    restore = recorder_as_system_arp(recorder, monkeypatch)
+    try:
+        check_web(session, monkeypatch, recorder)
+    finally:
+        restore()
 
 
-if __name__ == "__main__":
-    lab.run_tests([test_web_runs_the_systems_arp_and_opens_the_device_page])
+def check_web(session, monkeypatch, recorder):
+    # In the test's log folder, so a failure keeps what the recorders wrote.
+    tmp = session.logs / "web"
+    downloads, current = tmp / "downloads", tmp / "current"
+    downloads.mkdir(parents=True)
+    current.mkdir()
+    exe = downloads / "quillmast.exe"
+    shutil.copy(lab.program_exe(), exe)
+    shutil.copy(recorder, downloads / "arp.exe")
+    shutil.copy(recorder, current / "arp.exe")
+    shutil.copy(recorder, tmp / "url.exe")
+    arp_log, url_log = tmp / "arp.log", tmp / "url.log"
+    handler = f'"{windows_path(tmp / "url.exe")}" --log {windows_path(url_log)} "%1"'
+    subprocess.run([WINE, "reg", "add", r"HKCR\http\shell\open\command", "/ve", "/d", handler, "/f"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    monkeypatch.setenv("QM_RECORD_LOG", windows_path(arp_log))
+
+    session.sim("--devices", "2", "--mac-base", MAC_BASE, "--ip-base", "198.51.100.30", "--reply", "unicast")
+    with monkeypatch.context() as folder:
+        folder.chdir(current)
+        session.program(exe=exe)
+    probe = session.probe()
+    lab.mark_row(probe, rows=2, button_id=5)
+    probe.cmd("click 5")
+    lab.poll(lambda: read_records(url_log), 20, "the URL handler to be started")
+    lab.poll(lambda: read_records(arp_log), 10, "arp to be started")
+    # One click starts one arp: a planted one would have been started instead of the system's.
+
+    url_command = read_records(url_log)[0][0]
+    lab.expect(url_command.endswith('"http://198.51.100.30:80/"') or url_command.endswith(" http://198.51.100.30:80/"),
+               f"handler command line {url_command!r}")
+    arps = read_records(arp_log)
+    lab.expect(len(arps) == 1, f"arp started {len(arps)} times: {arps}")
+    arp = arps[0]
+    command, flags, show, stdout_kind, stderr_kind, inherited, program = arp
+    lab.expect(program.lower() == SYSTEM_ARP.lower(), f"{program} ran, not the system's arp")
+    lab.expect(command == "arp -d", f"arp command line {command!r}")
+    lab.expect(flags == "101" and show == "0", f"arp started with flags {flags}, show {show}")
+    lab.expect(stdout_kind == "pipe" and stderr_kind == "pipe", f"arp output on {stdout_kind}/{stderr_kind}")
+    # No socket of the program (bound to 5555 and 5556) and no read end of the pipe.
+    lab.expect(inherited == "pipe-write", f"arp inherited {inherited}")
+    print(f"OK handler got {url_command!r}; {program} started as {arp[:6]}")

@@ -1,10 +1,8 @@
-"""What really went over the lab's wire: tcpdump on the lan side of the veth pair, written as pcap
+"""What really went over the lab's wire: tcpdump on the lan side of a veth pair, written as pcap
 and read back here, so the tests see destination addresses, TTLs and payloads exactly as sent."""
 
-import os
 import struct
 import subprocess
-import time
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -40,7 +38,6 @@ def parse_pcap(data):
         fraction = 1e-9
     else:
         raise lab.LabError(f"not a little-endian pcap file (magic {magic:#x})")
-    wall_to_mono = time.monotonic() - time.time()
     out = []
     offset = 24
     while offset + 16 <= len(data):
@@ -57,17 +54,18 @@ def parse_pcap(data):
             continue
         sport, dport, length = struct.unpack("!HHH", ip[header:header + 6])
         payload = ip[header + 8:header + length]
-        out.append(Datagram(seconds + part * fraction + wall_to_mono, _address(ip[12:16]), sport,
+        out.append(Datagram(lab.monotonic_of(seconds + part * fraction), _address(ip[12:16]), sport,
                             _address(ip[16:20]), dport, ip[8], payload))
     return out
 
 
 class Capture(lab.Process):
-    """tcpdump of UDP on the lan namespace's interface, from start to stop()."""
+    """tcpdump of UDP on a segment's lan-side interface, from start to stop()."""
 
-    def __init__(self, logs, name="capture"):
+    def __init__(self, logs, name="capture", segment_number=1):
         self.pcap = Path(logs) / f"{name}.pcap"
-        argv = ["ip", "netns", "exec", os.environ["QM_LAN_NS"], "tcpdump", "-i", os.environ["QM_LAN_IF"],
+        segment = lab.segment(segment_number)
+        argv = ["ip", "netns", "exec", segment.lan_ns, "tcpdump", "-i", segment.lan_if,
                 "-n", "-U", "-Z", "root", "-s", "2048", "-w", self.pcap, "udp"]
         super().__init__(name, argv, Path(logs) / f"{name}.log", stderr=subprocess.PIPE)
         self._reader = lab.LineReader(self.popen.stderr)
