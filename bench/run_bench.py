@@ -210,12 +210,13 @@ def table(figures):
         lines.append(f"| {n} | {min(int(n), MAX_ROWS)} | {fmt(median(firsts))} | {fmt(median(starts))} "
                      f"| {fmt(median(launches))} | {fmt(reference())} | {fmt(old_bound(int(n)))} "
                      f"| {missing} (worst of {len(runs)}) |")
-    gaps = spread(figures["search_gaps"])
     lines.append("")
     lines.append("| figure | value |")
     lines.append("|---|---|")
-    lines.append(f"| search period | mean {gaps['mean'] * 1000:.1f} ms, stdev {gaps['stdev'] * 1000:.1f} ms, "
-                 f"{gaps['min'] * 1000:.1f}..{gaps['max'] * 1000:.1f} ms over {gaps['n']} gaps |")
+    if len(figures["search_gaps"]) > 1:
+        gaps = spread(figures["search_gaps"])
+        lines.append(f"| search period | mean {gaps['mean'] * 1000:.1f} ms, stdev {gaps['stdev'] * 1000:.1f} ms, "
+                     f"{gaps['min'] * 1000:.1f}..{gaps['max'] * 1000:.1f} ms over {gaps['n']} gaps |")
     shown = figures.get("new_address_shown")
     if shown:
         lines.append(f"| a device's new address shown after (full list) | median {median(shown) * 1000:.0f} ms "
