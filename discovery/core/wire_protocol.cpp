@@ -1,5 +1,7 @@
 #include "wire_protocol.h"
 
+#include "ascii_digit.h"
+
 #include <cstring>
 
 namespace quillmast {
@@ -36,7 +38,6 @@ long FindMarker(const uint8_t* text, size_t textLength, const char* marker) {
 }
 
 bool IsSpace(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // The port field: the (at most 8) bytes after "HTTP" form a piece of text ending at its first zero;
 // leading commas are skipped and the token runs to the next comma. Returns false when there is no token.
@@ -60,7 +61,7 @@ bool ParsePortPiece(const uint8_t* piece, size_t pieceLength, int32_t& port) {
     if (j < tokenEnd && (piece[j] == '+' || piece[j] == '-'))
         negative = piece[j++] == '-';
     int32_t value = 0; // at most 8 digits fit the piece, so this cannot overflow
-    while (j < tokenEnd && IsDigit(piece[j]))
+    while (j < tokenEnd && IsAsciiDigit(piece[j]))
         value = value * 10 + (piece[j++] - '0');
     port = negative ? -value : value;
     return true;

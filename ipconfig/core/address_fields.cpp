@@ -1,5 +1,7 @@
 #include "address_fields.h"
 
+#include "ascii_digit.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -21,7 +23,7 @@ uint8_t LowByteOfNumber(const char* part) {
     if (*part == '-' || *part == '+')
         ++part;
     unsigned value = 0;
-    for (; *part >= '0' && *part <= '9'; ++part)
+    for (; IsAsciiDigit(*part); ++part)
         value = (value * 10u + static_cast<unsigned>(*part - '0')) & 0xFFu;
     if (negative)
         value = (0u - value) & 0xFFu;

@@ -1,23 +1,23 @@
 #include "device_url.h"
 
+#include "ascii_digit.h"
+
 #include <cstdio>
 
 namespace quillmast {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Reads one number of a dotted address at `p`, moving `p` past it. False when there is no number, when
 // it has a leading zero or when it is above 255.
 bool ReadOctet(const char*& p) {
-    if (!IsDigit(*p))
+    if (!IsAsciiDigit(*p))
         return false;
-    if (*p == '0' && IsDigit(p[1]))
+    if (*p == '0' && IsAsciiDigit(p[1]))
         return false;
     int value = 0;
     int digits = 0;
-    for (; IsDigit(*p); ++p) {
+    for (; IsAsciiDigit(*p); ++p) {
         if (++digits > 3)
             return false;
         value = value * 10 + (*p - '0');
