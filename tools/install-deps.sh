@@ -8,6 +8,8 @@ set -euo pipefail
 PACKAGES=(
     # host build and tests
     cmake g++ make python3 googletest
+    # header-only libraries of quillctl (command line, JSON), used by both builds
+    libcli11-dev nlohmann-json3-dev
     # the fuzzer (libFuzzer comes with clang's runtime)
     clang libclang-rt-14-dev
     # Windows cross-build

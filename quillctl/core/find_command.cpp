@@ -1,0 +1,78 @@
+#include <cstdio>
+
+#include "commands.h"
+#include "device_rows.h"
+#include "exit_status.h"
+#include "search.h"
+#include "session.h"
+
+namespace quillctl {
+
+namespace {
+
+// Prints the rows that are new or differ from what was printed before (--watch, and JSON lines).
+class RowStream {
+  public:
+    RowStream(std::ostream& out, RowFormat format, bool changesToo)
+        : out_(out), format_(format), changesToo_(changesToo) {}
+
+    void Flush(const std::vector<DeviceRow>& rows) {
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (i >= shown_.size() || (changesToo_ && rows[i] != shown_[i]))
+                WriteStreamRow(out_, format_, rows[i]);
+        shown_ = rows;
+    }
+
+  private:
+    std::ostream& out_;
+    RowFormat format_;
+    bool changesToo_;
+    std::vector<DeviceRow> shown_;
+};
+
+} // namespace
+
+int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.watch && options.format == RowFormat::Json)
+        throw CommandError(kExitUsage,
+                           "--watch prints changes as they come: use --format table, csv or jsonl");
+    Session session = OpenSession(host, options.interfaces);
+    Search search(*session.wire, session.links, err);
+    auto rows = [&] { return BuildRows(search.list(), session.links, session.hostAddresses); };
+
+    const bool streaming = options.watch || options.format == RowFormat::Jsonl;
+    RowStream stream(out, options.format, options.watch);
+    bool changed = false;
+    SearchRules rules;
+    rules.deadline = options.watch ? Clock::time_point::max()
+                                   : session.wire->Now() + SecondsToDuration(options.timeoutSeconds);
+    rules.onChange = [&](const FoundDevice&, DeviceChange) { changed = true; };
+    rules.doneNow = [&](const DeviceList& list) {
+        if (streaming && changed)
+            stream.Flush(rows());
+        changed = false;
+        return options.count && list.devices().size() >= static_cast<size_t>(*options.count);
+    };
+    if (options.watch)
+        WriteStreamHeader(out, options.format);
+
+    PaceEnd end = search.Run(rules);
+    if (end == PaceEnd::Interrupted && options.watch)
+        return kExitDone;
+    search.RequireSent();
+    if (!streaming)
+        WriteRows(out, options.format, rows());
+    out.flush();
+    if (end == PaceEnd::Interrupted)
+        throw CommandError(kExitFailure, "interrupted");
+    size_t found = search.list().devices().size();
+    if (options.count && found < static_cast<size_t>(*options.count)) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof(seconds), "%g", options.timeoutSeconds);
+        throw CommandError(kExitNotFound, std::to_string(found) + " of " + std::to_string(*options.count) +
+                                              " devices answered within " + seconds + " s");
+    }
+    return kExitDone;
+}
+
+} // namespace quillctl
