@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "address_rules.h"
 
@@ -9,12 +10,13 @@ namespace quillctl {
 
 namespace {
 
-// Where each device will be once the plan is carried out: the devices that move free their address.
+// Where each device will be once the plan is carried out: the devices that move free their address;
+// a device whose own change is refused stays where it is.
 std::map<Ipv4, const FoundDevice*> AddressesKept(const std::vector<PlanLine>& lines,
-                                                 const DeviceList& devices) {
+                                                 const DeviceList& devices, const std::set<Mac>& refused) {
     std::map<Mac, Ipv4> moving;
     for (const PlanLine& line : lines)
-        if (line.newIp)
+        if (line.newIp && !refused.count(line.mac))
             moving.emplace(line.mac, *line.newIp);
     std::map<Ipv4, const FoundDevice*> kept;
     for (const FoundDevice& device : devices.devices()) {
@@ -28,13 +30,15 @@ std::map<Ipv4, const FoundDevice*> AddressesKept(const std::vector<PlanLine>& li
     return kept;
 }
 
-} // namespace
-
-CheckedPlan CheckPlan(const std::vector<PlanLine>& lines, const NetworkView& view) {
+// One pass over the lines; adds the MAC of every refused line to `refused`.
+CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const NetworkView& view, std::set<Mac>& refused) {
+    const std::map<Ipv4, const FoundDevice*> kept = AddressesKept(lines, view.devices, refused);
     CheckedPlan checked;
-    const std::map<Ipv4, const FoundDevice*> kept = AddressesKept(lines, view.devices);
     for (const PlanLine& line : lines) {
-        auto problem = [&](const std::string& message) { checked.problems.push_back({line.line, message}); };
+        auto problem = [&](const std::string& message) {
+            checked.problems.push_back({line.line, message});
+            refused.insert(line.mac);
+        };
         const FoundDevice* device = view.devices.Find(line.mac);
         ChangeItem item;
         item.mac = line.mac;
@@ -77,8 +81,23 @@ CheckedPlan CheckPlan(const std::vector<PlanLine>& lines, const NetworkView& vie
         checked.items.push_back(item);
         checked.itemLines.push_back(line.line);
     }
-    std::stable_sort(checked.problems.begin(), checked.problems.end());
     return checked;
+}
+
+} // namespace
+
+CheckedPlan CheckPlan(const std::vector<PlanLine>& lines, const NetworkView& view) {
+    // A refused change keeps its device's address in use, which may refuse another change in turn:
+    // check again until no more lines are refused.
+    std::set<Mac> refused;
+    for (;;) {
+        size_t before = refused.size();
+        CheckedPlan checked = CheckOnce(lines, view, refused);
+        if (refused.size() == before) {
+            std::stable_sort(checked.problems.begin(), checked.problems.end());
+            return checked;
+        }
+    }
 }
 
 } // namespace quillctl

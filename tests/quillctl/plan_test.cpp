@@ -143,6 +143,9 @@ TEST_F(CheckFixture, RefusesWhatTheNetworkForbids) {
 TEST_F(CheckFixture, DevicesThatMoveFreeTheirAddresses) {
     CheckedPlan swap = Check("00-1a-2b-3c-4d-01,198.51.100.31\n00-1a-2b-3c-4d-02,198.51.100.30\n");
     EXPECT_TRUE(swap.problems.empty());
+    // 02 cannot move (01 keeps .30), so it keeps .31 and 03 cannot have it either.
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-02,198.51.100.30\n00-1a-2b-3c-4d-03,198.51.100.31\n"),
+              (std::vector<int>{2, 3}));
     CheckedPlan same = Check("00-1a-2b-3c-4d-02,198.51.100.31\n");
     ASSERT_EQ(same.items.size(), 1u);
     EXPECT_EQ(same.items[0].status, ChangeStatus::Skipped) << "it already has that address: nothing to send";
