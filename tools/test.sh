@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds both trees, runs the host tests, then the
-# Windows tests one at a time inside the network lab (they run under Wine, and some of them send and
-# receive datagrams). Exits non-zero if anything failed.
+# The test command: installs what is missing, builds the trees and the downloads, runs the host
+# tests, the fuzzers, the checks of the downloads, then the Windows tests one at a time inside the
+# network lab (they run under Wine, and some of them send and receive datagrams). Exits non-zero if
+# anything failed.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -34,12 +35,14 @@ step build bash tools/build.sh
 ((status[build] == 0)) || exit 1
 step host-tests ctest --test-dir "$HOST_TREE" --output-on-failure
 step fuzz bash tools/fuzz.sh "${QM_FUZZ_SECONDS:-60}"
+# Debian's Python, which has pytest (python3-pytest), whatever python3 comes first on PATH.
+step packages /usr/bin/python3 -m pytest -q "$ROOT/tests/packaging"
 step windows-tests bash tools/lab.sh run -- \
     ctest --test-dir "$WIN_TREE" --output-on-failure -j1 --timeout "$WIN_TEST_TIMEOUT"
 
 failed=0
 echo "=== summary"
-for name in deps build host-tests fuzz windows-tests; do
+for name in deps build host-tests fuzz packages windows-tests; do
     printf '  %-14s %s  (%s s)\n' "$name" "$([[ ${status[$name]} == 0 ]] && echo ok || echo FAILED)" "${seconds[$name]}"
     [[ ${status[$name]} == 0 ]] || failed=1
 done

@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
 #include "csv_text.h"
+#include "seconds_text.h"
 #include "text_escape.h"
 
 namespace quillctl {
 
 namespace {
-
-std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.2f", seconds);
-    return text;
-}
 
 template <size_t N>
 void WriteAligned(std::ostream& out, const std::vector<std::array<std::string, N>>& lines) {
@@ -64,7 +58,7 @@ void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items) {
         if (item.status == ChangeStatus::Other)
             status += " (took " + EscapeText(item.gotIp) + ")";
         lines.push_back({MacText(item.mac), Shown(item.oldIp), item.newIp.empty() ? "-" : item.newIp, status,
-                         item.status == ChangeStatus::Skipped ? "-" : Seconds(item.seconds)});
+                         item.status == ChangeStatus::Skipped ? "-" : SecondsText(item.seconds, 2)});
     }
     WriteAligned(out, lines);
 }
@@ -74,7 +68,7 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
         out << "mac,old_ip,new_ip,status,seconds\n";
         for (const ChangeItem& item : items)
             out << MacText(item.mac) << ',' << CsvField(EscapeText(item.oldIp)) << ',' << item.newIp << ','
-                << StatusName(item.status) << ',' << Seconds(item.seconds) << '\n';
+                << StatusName(item.status) << ',' << SecondsText(item.seconds, 2) << '\n';
         return;
     }
     nlohmann::ordered_json array = nlohmann::ordered_json::array();

@@ -1,9 +1,8 @@
-#include <cstdio>
-
 #include "commands.h"
 #include "device_rows.h"
 #include "exit_status.h"
 #include "search.h"
+#include "seconds_text.h"
 #include "session.h"
 
 namespace quillctl {
@@ -67,10 +66,9 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
         throw CommandError(kExitFailure, "interrupted");
     size_t found = search.list().devices().size();
     if (options.count && found < static_cast<size_t>(*options.count)) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof(seconds), "%g", options.timeoutSeconds);
         throw CommandError(kExitNotFound, std::to_string(found) + " of " + std::to_string(*options.count) +
-                                              " devices answered within " + seconds + " s");
+                                              " devices answered within " +
+                                              SecondsText(options.timeoutSeconds) + " s");
     }
     return kExitDone;
 }

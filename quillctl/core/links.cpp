@@ -60,6 +60,8 @@ std::string AddWanted(const std::vector<HostInterface>& interfaces, const std::s
 
 } // namespace
 
+std::string DescribeLink(const Link& link) { return link.name + " (" + FormatIpv4(link.Address()) + ")"; }
+
 LinkSelection SelectLinks(const std::vector<HostInterface>& interfaces,
                           const std::vector<std::string>& wanted) {
     LinkSelection selection;

@@ -31,6 +31,9 @@ struct Link {
     Ipv4 Address() const { return subnet.address; }
 };
 
+// "eth0 (198.51.100.1)", for messages.
+std::string DescribeLink(const Link& link);
+
 struct LinkSelection {
     std::vector<Link> links;
     std::string error; // set when the selection cannot be made (a usage error)

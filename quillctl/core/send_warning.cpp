@@ -13,8 +13,8 @@ void SendWarnings::Note(size_t link, const std::string& error, const char* what)
     if (warned_.at(link))
         return;
     warned_[link] = true;
-    err_ << "quillctl: warning: " << what << " not sent on " << links_[link].name << " ("
-         << FormatIpv4(links_[link].Address()) << "): " << error << '\n';
+    err_ << "quillctl: warning: " << what << " not sent on " << DescribeLink(links_[link]) << ": " << error
+         << '\n';
 }
 
 } // namespace quillctl

@@ -1,23 +1,17 @@
 #include <algorithm>
-#include <cstdio>
 
 #include "address_rules.h"
 #include "change_run.h"
 #include "commands.h"
 #include "exit_status.h"
 #include "search.h"
+#include "seconds_text.h"
 #include "session.h"
 #include "text_escape.h"
 
 namespace quillctl {
 
 namespace {
-
-std::string SecondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%g", seconds);
-    return text;
-}
 
 // The refusals that need to know the device's link and its neighbours.
 void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session, const DeviceList& list) {

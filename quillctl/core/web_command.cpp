@@ -1,10 +1,9 @@
-#include <cstdio>
-
 #include "commands.h"
 #include "device_table.h"
 #include "device_url.h"
 #include "exit_status.h"
 #include "search.h"
+#include "seconds_text.h"
 #include "session.h"
 #include "text_escape.h"
 
@@ -36,11 +35,9 @@ int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostrea
     search.RequireSent();
     const FoundDevice* device = sought(search.list());
     if (device == nullptr) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof(seconds), "%g", options.findTimeoutSeconds);
-        throw CommandError(kExitNotFound, "no device " +
-                                              (mac ? "with MAC " + MacText(*mac) : "at " + addressText) +
-                                              " answered within " + seconds + " s");
+        throw CommandError(kExitNotFound,
+                           "no device " + (mac ? "with MAC " + MacText(*mac) : "at " + addressText) +
+                               " answered within " + SecondsText(options.findTimeoutSeconds) + " s");
     }
     // The address text came from the network and goes to the browser: only a plain address is opened.
     char url[quillmast::kDeviceUrlCapacity];

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "reply_wait.h"
 #include "wire_protocol.h"
 
 namespace quillctl {
@@ -20,13 +21,6 @@ namespace {
 std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) { g_interrupted.store(true, std::memory_order_release); }
-
-// A whole burst of answers (hundreds of devices at once) must fit while we are busy printing.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-// Datagrams taken per wake-up before the caller gets to look at the clock again.
-constexpr int kDrainBatch = 4096;
-// Longest single wait, so an interruption is seen promptly even if its signal came just before poll.
-constexpr int kLongestWaitMs = 200;
 
 [[noreturn]] void Fail(const std::string& step) {
     throw WireSetupError("cannot " + step + ": " + std::strerror(errno));
@@ -43,14 +37,6 @@ in_addr InAddr(uint32_t hostOrder) {
     address.s_addr = htonl(hostOrder);
     return address;
 }
-
-in_addr GroupAddress() {
-    in_addr group{};
-    inet_pton(AF_INET, quillmast::DISCOVERY_GROUP, &group);
-    return group;
-}
-
-std::string LinkText(const Link& link) { return link.name + " (" + FormatIpv4(link.Address()) + ")"; }
 
 } // namespace
 
@@ -113,10 +99,10 @@ void LinuxWire::OpenReceiver(const std::vector<Link>& links) {
         if (std::find(joined.begin(), joined.end(), link.index) != joined.end())
             continue;
         ip_mreqn membership{};
-        membership.imr_multiaddr = GroupAddress();
+        membership.imr_multiaddr = InAddr(DiscoveryGroup().value);
         membership.imr_address = InAddr(link.Address().value);
         membership.imr_ifindex = static_cast<int>(link.index);
-        SetOption(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership, "join 235.5.6.7 on " + LinkText(link));
+        SetOption(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership, "join 235.5.6.7 on " + DescribeLink(link));
         joined.push_back(link.index);
     }
 }
@@ -125,7 +111,7 @@ void LinuxWire::OpenSender(const Link& link) {
     senders_.emplace_back(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     const int fd = senders_.back().get();
     if (fd < 0)
-        Fail("open a sending socket for " + LinkText(link));
+        Fail("open a sending socket for " + DescribeLink(link));
     const int on = 1, off = 0, ttl = 10;
     SetOption(fd, SOL_SOCKET, SO_REUSEADDR, on, "set SO_REUSEADDR on port 5556");
     SetOption(fd, IPPROTO_IP, IP_MULTICAST_TTL, ttl, "set the multicast time-to-live");
@@ -133,7 +119,7 @@ void LinuxWire::OpenSender(const Link& link) {
     ip_mreqn outgoing{};
     outgoing.imr_address = InAddr(link.Address().value);
     outgoing.imr_ifindex = static_cast<int>(link.index);
-    SetOption(fd, IPPROTO_IP, IP_MULTICAST_IF, outgoing, "send multicasts on " + LinkText(link));
+    SetOption(fd, IPPROTO_IP, IP_MULTICAST_IF, outgoing, "send multicasts on " + DescribeLink(link));
     // Bound to the link's address: devices answer the address a request came from.
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -146,7 +132,7 @@ void LinuxWire::OpenSender(const Link& link) {
 std::string LinuxWire::Send(size_t link, std::span<const uint8_t> datagram) {
     sockaddr_in group{};
     group.sin_family = AF_INET;
-    group.sin_addr = GroupAddress();
+    group.sin_addr = InAddr(DiscoveryGroup().value);
     group.sin_port = htons(quillmast::DISCOVERY_REQUEST_PORT);
     ssize_t sent = sendto(senders_.at(link).get(), datagram.data(), datagram.size(), 0,
                           reinterpret_cast<const sockaddr*>(&group), sizeof(group));
@@ -192,22 +178,13 @@ void LinuxWire::Drain(const std::function<void(const Arrival&)>& sink) {
 }
 
 void LinuxWire::Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) {
-    for (;;) {
-        if (Interrupted())
-            return;
-        Clock::time_point now = Clock::now();
-        if (now >= until)
-            return;
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+    auto readable = [&](int milliseconds) {
         pollfd waiting{receive_.get(), POLLIN, 0};
-        int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left, kLongestWaitMs)));
-        if (ready > 0) {
-            Drain(sink);
-            return;
-        }
-        if (ready < 0 && errno != EINTR)
-            return;
-    }
+        return poll(&waiting, 1, milliseconds);
+    };
+    if (WaitForReplies(
+            until, [&] { return Interrupted(); }, readable))
+        Drain(sink);
 }
 
 bool LinuxWire::Interrupted() { return g_interrupted.load(std::memory_order_acquire); }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "reply_wait.h"
 #include "wire_protocol.h"
 
 namespace quillctl {
@@ -19,12 +20,6 @@ BOOL WINAPI OnConsoleControl(DWORD kind) {
     }
     return FALSE;
 }
-
-// A whole burst of answers (hundreds of devices at once) must fit while we are busy printing.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-constexpr int kDrainBatch = 4096;
-// Longest single wait, so an interruption is seen promptly.
-constexpr long kLongestWaitMs = 200;
 
 [[noreturn]] void Fail(const std::string& step) {
     throw WireSetupError("cannot " + step + ": " + SystemMessage(static_cast<DWORD>(WSAGetLastError())));
@@ -44,14 +39,6 @@ in_addr InAddr(uint32_t hostOrder) {
     address.s_addr = htonl(hostOrder);
     return address;
 }
-
-in_addr GroupAddress() {
-    in_addr group{};
-    inet_pton(AF_INET, quillmast::DISCOVERY_GROUP, &group);
-    return group;
-}
-
-std::string LinkText(const Link& link) { return link.name + " (" + FormatIpv4(link.Address()) + ")"; }
 
 } // namespace
 
@@ -132,10 +119,10 @@ void WindowsWire::OpenReceiver(const std::vector<Link>& links) {
         if (std::find(joined.begin(), joined.end(), link.index) != joined.end())
             continue;
         ip_mreq membership{};
-        membership.imr_multiaddr = GroupAddress();
+        membership.imr_multiaddr = InAddr(DiscoveryGroup().value);
         membership.imr_interface = InAddr(link.Address().value);
         SetOption(receive_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof(membership),
-                  "join 235.5.6.7 on " + LinkText(link));
+                  "join 235.5.6.7 on " + DescribeLink(link));
         joined.push_back(link.index);
     }
     u_long nonBlocking = 1;
@@ -152,14 +139,14 @@ void WindowsWire::OpenReceiver(const std::vector<Link>& links) {
 void WindowsWire::OpenSender(const Link& link) {
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET)
-        Fail("open a sending socket for " + LinkText(link));
+        Fail("open a sending socket for " + DescribeLink(link));
     senders_.push_back(s);
     SetInt(s, SOL_SOCKET, SO_REUSEADDR, 1, "set SO_REUSEADDR on port 5556");
     SetInt(s, IPPROTO_IP, IP_MULTICAST_TTL, 10, "set the multicast time-to-live");
     SetInt(s, IPPROTO_IP, IP_MULTICAST_LOOP, 0, "turn multicast loopback off");
     in_addr outgoing = InAddr(link.Address().value);
     SetOption(s, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof(outgoing),
-              "send multicasts on " + LinkText(link));
+              "send multicasts on " + DescribeLink(link));
     // Bound to the link's address: devices answer the address a request came from.
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -172,7 +159,7 @@ void WindowsWire::OpenSender(const Link& link) {
 std::string WindowsWire::Send(size_t link, std::span<const uint8_t> datagram) {
     sockaddr_in group{};
     group.sin_family = AF_INET;
-    group.sin_addr = GroupAddress();
+    group.sin_addr = InAddr(DiscoveryGroup().value);
     group.sin_port = htons(quillmast::DISCOVERY_REQUEST_PORT);
     if (sendto(senders_.at(link), reinterpret_cast<const char*>(datagram.data()),
                static_cast<int>(datagram.size()), 0, reinterpret_cast<const sockaddr*>(&group),
@@ -233,26 +220,16 @@ void WindowsWire::Drain(const std::function<void(const Arrival&)>& sink) {
 }
 
 void WindowsWire::Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) {
-    for (;;) {
-        if (Interrupted())
-            return;
-        Clock::time_point now = Clock::now();
-        if (now >= until)
-            return;
-        long left = static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
-        long wait = std::min(left, kLongestWaitMs);
+    auto readable = [&](int milliseconds) {
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(receive_, &readable);
-        timeval timeout{wait / 1000, (wait % 1000) * 1000};
-        int ready = select(0, &readable, nullptr, nullptr, &timeout);
-        if (ready > 0) {
-            Drain(sink);
-            return;
-        }
-        if (ready == SOCKET_ERROR && WSAGetLastError() != WSAEINTR)
-            return;
-    }
+        timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
+        return select(0, &readable, nullptr, nullptr, &timeout);
+    };
+    if (WaitForReplies(
+            until, [&] { return Interrupted(); }, readable))
+        Drain(sink);
 }
 
 bool WindowsWire::Interrupted() { return g_interrupted.load(std::memory_order_acquire); }

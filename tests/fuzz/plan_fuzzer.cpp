@@ -14,6 +14,7 @@
 
 #include "address_rules.h"
 #include "device_url.h"
+#include "fuzz_check.h"
 #include "plan_check.h"
 #include "plan_reader.h"
 
@@ -21,15 +22,7 @@ using namespace quillctl;
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void Check(bool ok, const char* what) {
-    if (!ok)
-        Fail(what);
-}
+using fuzzing::Check;
 
 // Devices 00-1a-2b-3c-4d-00 to -0f at 198.51.100.30 to .45, and -10 to -13 at one factory address.
 struct World {
