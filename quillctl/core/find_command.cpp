@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "commands.h"
 #include "device_rows.h"
 #include "exit_status.h"
@@ -12,13 +14,15 @@ namespace {
 // Prints the rows that are new or differ from what was printed before (--watch, and JSON lines).
 class RowStream {
   public:
-    RowStream(std::ostream& out, RowFormat format, bool changesToo)
-        : out_(out), format_(format), changesToo_(changesToo) {}
+    RowStream(std::ostream& out, RowFormat format, bool changesToo, size_t nameWidth)
+        : out_(out), format_(format), changesToo_(changesToo), nameWidth_(nameWidth) {}
+
+    void Header() { WriteStreamHeader(out_, format_, nameWidth_); }
 
     void Flush(const std::vector<DeviceRow>& rows) {
         for (size_t i = 0; i < rows.size(); ++i)
             if (i >= shown_.size() || (changesToo_ && rows[i] != shown_[i]))
-                WriteStreamRow(out_, format_, rows[i]);
+                WriteStreamRow(out_, format_, nameWidth_, rows[i]);
         shown_ = rows;
     }
 
@@ -26,6 +30,7 @@ class RowStream {
     std::ostream& out_;
     RowFormat format_;
     bool changesToo_;
+    size_t nameWidth_;
     std::vector<DeviceRow> shown_;
 };
 
@@ -40,7 +45,10 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     auto rows = [&] { return BuildRows(search.list(), session.links, session.hostAddresses); };
 
     const bool streaming = options.watch || options.format == RowFormat::Jsonl;
-    RowStream stream(out, options.format, options.watch);
+    size_t nameWidth = 0;
+    for (const Link& link : session.links)
+        nameWidth = std::max(nameWidth, link.name.size());
+    RowStream stream(out, options.format, options.watch, nameWidth);
     bool changed = false;
     SearchRules rules;
     rules.deadline = options.watch ? Clock::time_point::max()
@@ -53,7 +61,7 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
         return options.count && list.devices().size() >= static_cast<size_t>(*options.count);
     };
     if (options.watch)
-        WriteStreamHeader(out, options.format);
+        stream.Header();
 
     PaceEnd end = search.Run(rules);
     if (end == PaceEnd::Interrupted && options.watch)

@@ -19,8 +19,10 @@ constexpr size_t kTableColumns = 8;
 using TableLine = std::array<std::string, kTableColumns>;
 
 const TableLine kTableHeader = {"#", "IP", "MAC", "HTTP", "INTERFACE", "IN SUBNET", "DUPLICATE", "SOURCE"};
-// Widths for streamed rows: the longest plain address, MAC and port.
-const std::array<size_t, kTableColumns> kStreamWidths = {4, 15, 17, 5, 15, 9, 9, 0};
+// Widths for streamed rows: the longest plain address, MAC and port; "ADDRESS (NAME)" for interfaces.
+std::array<size_t, kTableColumns> StreamWidths(size_t longestInterfaceName) {
+    return {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9, 0};
+}
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
 const char* TrueFalse(bool value) { return value ? "true" : "false"; }
@@ -161,18 +163,18 @@ void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>
     }
 }
 
-void WriteStreamHeader(std::ostream& out, RowFormat format) {
+void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName) {
     if (format == RowFormat::Table)
-        WriteTableLine(out, kTableHeader, kStreamWidths);
+        WriteTableLine(out, kTableHeader, StreamWidths(longestInterfaceName));
     else if (format == RowFormat::Csv)
         out << CsvHeader() << '\n';
     out.flush();
 }
 
-void WriteStreamRow(std::ostream& out, RowFormat format, const DeviceRow& row) {
+void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, const DeviceRow& row) {
     switch (format) {
     case RowFormat::Table:
-        WriteTableLine(out, TableCells(row), kStreamWidths);
+        WriteTableLine(out, TableCells(row), StreamWidths(longestInterfaceName));
         break;
     case RowFormat::Csv:
         out << CsvLine(row) << '\n';

@@ -18,10 +18,11 @@ std::optional<RowFormat> ParseRowFormat(std::string_view name);
 void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows);
 
 // Row by row, as devices appear or change: a header first (table and CSV), then one line per row.
-// The table's columns have fixed widths here, since later rows are not known yet. JSON arrays cannot
-// be streamed and are not offered.
-void WriteStreamHeader(std::ostream& out, RowFormat format);
-void WriteStreamRow(std::ostream& out, RowFormat format, const DeviceRow& row);
+// The table's columns have fixed widths here, since later rows are not known yet: the longest plain
+// address, and for the interface column the longest of the interface names searched on. JSON arrays
+// cannot be streamed and are not offered.
+void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName);
+void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, const DeviceRow& row);
 
 // The CSV header line's columns, in order; a plan adds "new_ip".
 extern const char* const kRowColumns[8];

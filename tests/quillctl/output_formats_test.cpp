@@ -91,9 +91,20 @@ TEST(RowFormats, TableIsAlignedAndMarksWhatNeedsALook) {
 
 TEST(RowFormats, StreamedRowsUseTheSameFields) {
     std::ostringstream out;
-    WriteStreamHeader(out, RowFormat::Csv);
-    WriteStreamRow(out, RowFormat::Csv, Rows()[0]);
+    WriteStreamHeader(out, RowFormat::Csv, 4);
+    WriteStreamRow(out, RowFormat::Csv, 4, Rows()[0]);
     EXPECT_EQ(out.str(), Lines(Written(RowFormat::Csv))[0] + "\n" + Lines(Written(RowFormat::Csv))[1] + "\n");
+
+    std::ostringstream table;
+    WriteStreamHeader(table, RowFormat::Table, 4);
+    for (const DeviceRow& row : Rows())
+        WriteStreamRow(table, RowFormat::Table, 4, row);
+    std::vector<std::string> lines = Lines(table.str());
+    ASSERT_EQ(lines.size(), 3u);
+    // The columns after the interface stay in line with the header.
+    EXPECT_EQ(lines[1].find("yes"), lines[0].find("IN SUBNET"));
+    EXPECT_EQ(lines[1].rfind("198.51.100.30"), lines[0].find("SOURCE"));
+    EXPECT_EQ(lines[2].find("203.0.113.77"), lines[0].find("SOURCE"));
 }
 
 TEST(ChangeReport, CsvAndJsonByExtension) {
