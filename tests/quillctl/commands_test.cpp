@@ -265,6 +265,7 @@ TEST(ApplyCommand, DryRunAndReportFile) {
     Outcome real =
         Quillctl(host, {"apply", "--from", "198.51.100.30", "--select", "duplicate", "--report", report});
     EXPECT_EQ(real.status, kExitDone) << real.err;
+    EXPECT_EQ(real.err, "") << "no progress line off a terminal";
     nlohmann::json written = nlohmann::json::parse(std::ifstream(report));
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[1]["new_ip"], "198.51.100.32");

@@ -6,6 +6,7 @@
 
 #include "change_report.h"
 #include "csv_text.h"
+#include "progress_line.h"
 #include "row_formats.h"
 
 namespace quillctl {
@@ -143,6 +144,25 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
     std::ostringstream table;
     WriteResultTable(table, items);
     EXPECT_NE(table.str().find("other (took 198.51.100.99)"), std::string::npos);
+}
+
+TEST(ProgressLine, OnlyOnATerminalAndClearedAfterwards) {
+    std::ostringstream piped;
+    {
+        ProgressLine line(piped, false);
+        line.Show(ChangeCounts{1, 2, 0}, 0.9);
+    }
+    EXPECT_EQ(piped.str(), "");
+
+    std::ostringstream terminal;
+    ProgressLine line(terminal, true);
+    line.Show(ChangeCounts{10, 20, 0}, 0.9);
+    line.Show(ChangeCounts{30, 0, 0}, 1.0); // shorter: the rest of the longer line is blanked
+    EXPECT_EQ(terminal.str(),
+              "\rconfirmed 10, waiting 20, failed 0, 0.9 s\rconfirmed 30, waiting 0, failed 0, 1.0 s ");
+    line.Clear();
+    EXPECT_EQ(terminal.str().substr(terminal.str().rfind('\r', terminal.str().size() - 2)),
+              "\r" + std::string(40, ' ') + "\r");
 }
 
 TEST(CsvText, QuotesOnlyWhenNeeded) {
