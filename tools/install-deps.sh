@@ -8,8 +8,12 @@ set -euo pipefail
 PACKAGES=(
     # host build and tests
     cmake g++ make python3 googletest
-    # the fuzzer (libFuzzer comes with clang's runtime)
+    # header-only libraries of quillctl (command line, JSON), used by both builds
+    libcli11-dev nlohmann-json3-dev
+    # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
+    # the downloads: CPack's .deb needs dpkg-shlibdeps; their checks run under pytest
+    dpkg-dev python3-pytest
     # Windows cross-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     # running the Windows build

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds both trees, runs the fuzzer with the host
-# tests and the lab's own safety tests beside it, then inside the network lab the Windows tests
-# (ctest, one at a time, under Wine) and the end-to-end suite (pytest). Exits non-zero if anything
-# failed.
+# The test command: installs what is missing, builds the trees and the downloads, runs the fuzzers
+# with the host tests and the lab's own safety tests beside them, checks the downloads, then inside
+# the network lab the Windows tests (ctest, one at a time, under Wine) and the end-to-end suite
+# (pytest). Exits non-zero if anything failed.
 # Needs root; run by a user, it runs itself again through sudo.
 set -uo pipefail
 
@@ -63,6 +63,8 @@ step_beside lab-safety env PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -m pytest 
 step fuzz bash tools/fuzz.sh "${QM_FUZZ_SECONDS:-60}"
 collect host-tests
 collect lab-safety
+# Debian's Python, which has pytest (python3-pytest), whatever python3 comes first on PATH.
+step packages /usr/bin/python3 -m pytest -q "$ROOT/tests/packaging"
 step windows-tests bash tools/lab.sh run -- \
     ctest --test-dir "$WIN_TREE" --output-on-failure -j1 --timeout "$WIN_TEST_TIMEOUT"
 step e2e bash tools/e2e.sh

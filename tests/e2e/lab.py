@@ -50,6 +50,15 @@ def sim_binary():
     return BUILD_HOST / "bin" / "quillsim"
 
 
+def quillctl_binary():
+    """The native quillctl; QM_QUILLCTL names another build of it (the benchmark's, without sanitizers)."""
+    return env_path("QM_QUILLCTL", BUILD_HOST / "bin" / "quillctl")
+
+
+def quillctl_exe():
+    return BUILD_WIN / "bin" / "quillctl.exe"
+
+
 @dataclass(frozen=True)
 class Segment:
     """One LAN segment of the lab: a link from the pc namespace to a lan namespace of its own.

@@ -10,21 +10,14 @@
 #include <vector>
 
 #include "device_table.h"
+#include "fuzz_check.h"
 #include "wire_protocol.h"
 
 using namespace quillmast;
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void Check(bool ok, const char* what) {
-    if (!ok)
-        Fail(what);
-}
+using fuzzing::Check;
 
 struct Snapshot {
     int count;
@@ -48,7 +41,8 @@ void CheckInvariants(const DeviceTable& t) {
 }
 
 void CheckAppendOnly(const Snapshot& before, const DeviceTable& t, const ReplyOutcome& out) {
-    Check(t.m_nDeviceCount == before.count || (t.m_nDeviceCount == before.count + 1 && out.effect == ReplyEffect::Added),
+    Check(t.m_nDeviceCount == before.count ||
+              (t.m_nDeviceCount == before.count + 1 && out.effect == ReplyEffect::Added),
           "rows only appended, one at a time");
     for (int i = 0; i < before.count; ++i) {
         Check(std::memcmp(before.mac[i], t.m_DeviceMac[i], kMacSize) == 0, "a row's MAC never changes");
@@ -85,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         default: {
             // An exact-size copy, so reading one byte past the datagram is caught.
-            std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 70000));
+            std::vector<uint8_t> bytes =
+                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 70000));
             std::unique_ptr<uint8_t[]> datagram(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
             if (!bytes.empty())
                 std::memcpy(datagram.get(), bytes.data(), bytes.size());
@@ -101,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!reply.hasMac)
                 Check(out.effect == ReplyEffect::Ignored, "a reply without a MAC changes nothing");
             if (out.confirmsChange) {
-                Check(pending && std::memcmp(reply.mac, pendingMac, kMacSize) == 0, "only the target confirms");
+                Check(pending && std::memcmp(reply.mac, pendingMac, kMacSize) == 0,
+                      "only the target confirms");
                 pending = false;
             }
             break;

@@ -1,0 +1,189 @@
+"""Speed and size of quillctl in the lab. A benchmark, not a test: it prints a table and writes the
+figures as JSON. Run it inside the lab:
+
+    tools/bench.sh quillctl [--repeats N]       (installs what it needs, builds, runs this in a fresh lab)
+    tools/lab.sh run -- /usr/bin/python3 bench/run_quillctl_bench.py [--out DIR] [--repeats N]
+
+What it measures, with the native binary of the package tree (no sanitizers) unless --quillctl names
+another:
+  - find with 256 devices answering (--format jsonl --count 256): the time from its first search, as
+    the devices' log stamps it, to the last device's line arriving on its output; and from its start
+    to its exit;
+  - apply of a plan to 64 devices that confirm at once: from its start to its exit, and the slowest
+    confirmation in its report; against 64 set-ip runs one after the other;
+  - the size of quillctl.exe; the native binary's start-to-exit time for find --count 1.
+"""
+
+import argparse
+import csv
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+import lab  # noqa: E402
+import quillctl_runner as ctl  # noqa: E402
+
+FIND_DEVICES = 256
+APPLY_DEVICES = 64
+START_RUNS = 20
+
+
+def run_logs(name):
+    """A fresh folder for the logs of one measuring run (named on the console if the run fails)."""
+    return tempfile.mkdtemp(prefix=f"qm-ctl-bench-{name}-")
+
+
+def find_run():
+    """One find of 256 devices; its lines stamped in Unix time as they arrive, like the devices' log."""
+    with lab.ProcessGroup(run_logs("find")) as group:
+        sim = group.sim("--devices", str(FIND_DEVICES), "--ip-base", "10.1.0.1")
+        argv = [str(lab.quillctl_binary()), "find", "--format", "jsonl", "--count", str(FIND_DEVICES),
+                "--timeout", "5"]
+        started = time.time()
+        process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        arrivals = [time.time() for _ in iter(process.stdout.readline, b"")]
+        status = process.wait()
+        ended = time.time()
+        lab.expect(status == 0 and len(arrivals) == FIND_DEVICES, f"find: exit {status}, {len(arrivals)} lines")
+        first_search = lab.poll(lambda: sim.records("search"), 5, "the search in the log")[0]["t"]
+        return {"first_search_to_last_line": max(arrivals) - first_search,
+                "start_to_first_search": first_search - started, "start_to_exit": ended - started}
+
+
+def write_plan(rows, header, path):
+    with open(path, "w", newline="") as file:
+        writer = csv.DictWriter(file, fieldnames=header + ["new_ip"])
+        writer.writeheader()
+        writer.writerows({**row, "new_ip": f"198.51.100.{100 + index}"} for index, row in enumerate(rows))
+
+
+def apply_run():
+    """apply of a plan for 64 devices, made as a user makes it: find --format csv plus new_ip."""
+    logs = run_logs("apply")
+    with lab.ProcessGroup(logs) as group:
+        sim = group.sim("--devices", str(APPLY_DEVICES), "--ip-base", "10.64.0.1")
+        header, rows = ctl.find_csv("--count", APPLY_DEVICES, "--timeout", "5")
+        plan, report = Path(logs) / "plan.csv", Path(logs) / "result.json"
+        write_plan(rows, header, plan)
+        started = time.monotonic()
+        result = ctl.run("apply", plan, "--report", report, "--timeout", "10")
+        elapsed = time.monotonic() - started
+        ctl.expect_status(result, 0)
+        items = json.loads(report.read_text())
+        lab.expect(all(item["status"] == "confirmed" for item in items) and len(items) == APPLY_DEVICES,
+                   f"report {items}")
+        changes = sim.records("change")
+        changed = sim.records("changed")
+        return {"start_to_exit": elapsed, "slowest_confirmation": max(item["seconds"] for item in items),
+                "first_command_to_last_change": max(c["t"] for c in changed) - min(c["t"] for c in changes)}
+
+
+def sequential_run():
+    """The same 64 changes as 64 set-ip runs, one after the other."""
+    with lab.ProcessGroup(run_logs("sequential")) as group:
+        group.sim("--devices", str(APPLY_DEVICES), "--ip-base", "10.64.0.1", "--mac-base", "00:1a:2b:3c:4d:00")
+        each = []
+        started = time.monotonic()
+        for index in range(APPLY_DEVICES):
+            one = time.monotonic()
+            result = ctl.run("set-ip", lab.mac_text("00:1a:2b:3c:4d:00", index), f"198.51.100.{100 + index}",
+                             "--timeout", "10")
+            each.append(time.monotonic() - one)
+            ctl.expect_status(result, 0)
+        return {"total": time.monotonic() - started, "each_median": statistics.median(each),
+                "each_max": max(each)}
+
+
+def start_to_exit_runs():
+    """find --count 1 with one device answering, from fork to reaped exit."""
+    with lab.ProcessGroup(run_logs("start")) as group:
+        group.sim("--devices", "1")
+        times = []
+        for _ in range(START_RUNS):
+            started = time.monotonic()
+            result = subprocess.run([str(lab.quillctl_binary()), "find", "--count", "1", "--format", "json"],
+                                    capture_output=True, timeout=10)
+            times.append(time.monotonic() - started)
+            lab.expect(result.returncode == 0, f"find --count 1: exit {result.returncode}")
+        return times
+
+
+def measure(repeats):
+    figures = {"binary": str(lab.quillctl_binary()), "find": [], "apply": [], "sequential": []}
+    for repeat in range(repeats):
+        figures["find"].append(find_run())
+        print(f"  find 256, run {repeat + 1}: {figures['find'][-1]}", flush=True)
+    for repeat in range(repeats):
+        figures["apply"].append(apply_run())
+        print(f"  apply 64, run {repeat + 1}: {figures['apply'][-1]}", flush=True)
+    figures["sequential"].append(sequential_run())
+    print(f"  64 set-ip runs: {figures['sequential'][-1]}", flush=True)
+    figures["start_to_exit"] = start_to_exit_runs()
+    figures["exe_bytes"] = lab.quillctl_exe().stat().st_size
+    figures["native_bytes"] = lab.quillctl_binary().stat().st_size
+    return figures
+
+
+def spread_text(runs, key, unit_scale=1.0, unit="s", digits=3):
+    values = [run[key] * unit_scale for run in runs]
+    return (f"{statistics.median(values):.{digits}f} {unit} (worst {max(values):.{digits}f} {unit}, "
+            f"{len(values)} runs)")
+
+
+def table(figures):
+    start = figures["start_to_exit"]
+    sequential = figures["sequential"][0]
+    rows = [
+        ("find, 256 devices: first search to last device reported (bound 0.3 s)",
+         spread_text(figures["find"], "first_search_to_last_line")),
+        ("find --count 256: start to exit (bound 0.5 s)", spread_text(figures["find"], "start_to_exit")),
+        ("apply, 64 devices: start to exit, search included (bound 3 s)",
+         spread_text(figures["apply"], "start_to_exit")),
+        ("apply, 64 devices: slowest confirmation in the report",
+         spread_text(figures["apply"], "slowest_confirmation")),
+        ("64 set-ip runs one after the other",
+         f"{sequential['total']:.2f} s (each: median {sequential['each_median']:.3f} s, "
+         f"worst {sequential['each_max']:.3f} s)"),
+        ("quillctl.exe", f"{figures['exe_bytes']:,} bytes"),
+        ("native quillctl: find --count 1, start to exit",
+         f"median {statistics.median(start) * 1000:.0f} ms ({min(start) * 1000:.0f} to "
+         f"{max(start) * 1000:.0f} ms, {len(start)} runs)"),
+    ]
+    lines = ["| figure | value |", "|---|---|"] + [f"| {name} | {value} |" for name, value in rows]
+    return "\n".join(lines)
+
+
+def default_binary():
+    release = lab.env_path("QM_BUILD_PACKAGE", ROOT / "build" / "package") / "bin" / "quillctl"
+    return release if release.exists() else lab.quillctl_binary()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", type=Path, default=ROOT / "build" / "bench")
+    parser.add_argument("--repeats", type=int, default=3)
+    parser.add_argument("--quillctl", type=Path, default=None,
+                        help="the native binary to measure (default: the package tree's, else the host tree's)")
+    args = parser.parse_args()
+    if not lab.in_lab():
+        sys.exit("bench: QM_LAB is not set: run it inside the lab (tools/bench.sh quillctl)")
+    os.environ["QM_QUILLCTL"] = str(args.quillctl or default_binary())
+    args.out.mkdir(parents=True, exist_ok=True)
+    figures = measure(args.repeats)
+    (args.out / "quillctl.json").write_text(json.dumps(figures, indent=1))
+    text = table(figures)
+    (args.out / "quillctl.md").write_text(text + "\n")
+    print(text)
+    print(f"figures: {args.out / 'quillctl.json'}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,27 @@
+#pragma once
+// apply --from: consecutive addresses for the selected devices of one link, in the order of their MACs.
+#include <string>
+#include <vector>
+
+#include "device_list.h"
+#include "device_rows.h"
+#include "links.h"
+#include "plan_reader.h"
+
+namespace quillctl {
+
+enum class Selection { Unreachable, Duplicate, All };
+
+struct Allocation {
+    std::vector<PlanLine> lines; // line numbers 0: they come from no file
+    std::string error;           // set when no allocation can be made (a usage error)
+};
+
+// Candidates are the selected devices that answered on a link whose subnet holds `first`. They get
+// addresses from `first` up, skipping every address a device or this host holds and the subnet's own
+// address, and never past the subnet's last host address.
+Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devices,
+                        const std::vector<DeviceRow>& rows, const std::vector<Link>& links,
+                        const std::vector<Ipv4>& hostAddresses);
+
+} // namespace quillctl

@@ -1,0 +1,25 @@
+#pragma once
+// What apply tells at the end: a table for people, and a CSV or JSON report for records
+// (mac, old_ip, new_ip, status, seconds).
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "change_run.h"
+
+namespace quillctl {
+
+enum class ReportFormat { Csv, Json };
+
+// By the file name's extension (.csv or .json, in either case); nothing for any other name.
+std::optional<ReportFormat> ReportFormatFor(const std::string& path);
+
+void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items);
+
+void WriteReport(std::ostream& out, ReportFormat format, const std::vector<ChangeItem>& items);
+
+// apply --dry-run: MAC, old and new address of each change that would be sent.
+void WriteDryRun(std::ostream& out, const std::vector<ChangeItem>& items);
+
+} // namespace quillctl

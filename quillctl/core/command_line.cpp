@@ -1,0 +1,172 @@
+#include "command_line.h"
+
+#include <algorithm>
+
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "exit_status.h"
+
+#ifndef QUILLCTL_VERSION
+#error QUILLCTL_VERSION must be defined by the build
+#endif
+
+namespace quillctl {
+
+namespace {
+
+const char* const kExitStatusText = R"(
+Exit status:
+  0  done as asked
+  1  anything else, e.g. a socket that cannot be set up (the system's message says why), an interruption
+  2  bad usage: an unknown option or interface, a refused address, an unreadable plan, a plan with errors
+  3  a change not confirmed within the wait, or confirmed with another address than asked
+  4  a named device not found (for find: fewer than --count devices answered))";
+
+const char* const kInterfaceHelp = "Search only on this interface (its name, or one of its addresses); "
+                                   "repeatable. Default: every interface that is up, has an IPv4 address "
+                                   "and is not loopback";
+
+void AddInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces) {
+    command.add_option("-i,--interface", interfaces, kInterfaceHelp)
+        ->type_name("NAME|ADDRESS")
+        ->allow_extra_args(false);
+}
+
+CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& value, const std::string& help) {
+    return command.add_option(name, value, help)
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.001, 86400.0).description(""))
+        ->capture_default_str();
+}
+
+} // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostream& out, std::ostream& err) {
+    CLI::App app{"quillctl " QUILLCTL_VERSION
+                 ": finds network cameras and similar devices by their multicast "
+                 "search, on every network card,\nand gives them new IPv4 addresses.",
+                 "quillctl"};
+    app.set_version_flag("--version", "quillctl " QUILLCTL_VERSION, "Print the version and exit");
+    app.require_subcommand(1);
+    app.footer(kExitStatusText);
+
+    FindOptions find;
+    std::string format = "table";
+    CLI::App* findCommand = app.add_subcommand("find", "List the devices that answer the search");
+    AddInterfaceOption(*findCommand, find.interfaces);
+    CLI::Option* findTimeout = AddSeconds(*findCommand, "-t,--timeout", find.timeoutSeconds,
+                                          "How long to search (searches go out every 0.9 s)");
+    CLI::Option* count =
+        findCommand->add_option("-n,--count", find.count, "Return as soon as this many devices are known")
+            ->type_name("N")
+            ->check(CLI::Range(1, 4096).description(""));
+    findCommand
+        ->add_option("-f,--format", format,
+                     "table: aligned for reading; csv: with a header; json: one array; jsonl: one object "
+                     "per line, each device as it appears")
+        ->type_name("table|csv|json|jsonl")
+        ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}).description(""))
+        ->capture_default_str();
+    findCommand
+        ->add_flag("-w,--watch", find.watch,
+                   "Keep searching and print each new or changed device until "
+                   "interrupted (Ctrl-C)")
+        ->excludes(findTimeout)
+        ->excludes(count);
+    findCommand->footer(kExitStatusText);
+
+    SetIpOptions setIp;
+    CLI::App* setIpCommand = app.add_subcommand(
+        "set-ip",
+        "Give one device a new address: search until it answers, then send the change command every "
+        "0.9 s until it answers with another address");
+    setIpCommand
+        ->add_option("MAC", setIp.mac, "The device's MAC, e.g. 00-1a-2b-3c-4d-5e or 00:1A:2B:3C:4D:5E")
+        ->required();
+    setIpCommand->add_option("NEW_IP", setIp.newIp, "The new address, dotted (e.g. 198.51.100.40)")
+        ->required();
+    AddInterfaceOption(*setIpCommand, setIp.interfaces);
+    AddSeconds(*setIpCommand, "--find-timeout", setIp.findTimeoutSeconds,
+               "How long to search for the device");
+    AddSeconds(*setIpCommand, "-t,--timeout", setIp.timeoutSeconds, "How long to wait for the confirmation");
+    setIpCommand->add_flag(
+        "--force", setIp.force,
+        "Send even an address another device or this host holds, or one no device can take "
+        "(0.0.0.0/8, 127.0.0.0/8, 224.0.0.0 and above, the subnet's own and broadcast "
+        "addresses)");
+    setIpCommand->footer(kExitStatusText);
+
+    ApplyOptions apply;
+    CLI::App* applyCommand = app.add_subcommand(
+        "apply", "Change many addresses in one run, all commands at once: from a plan, or consecutive "
+                 "addresses with --from");
+    CLI::Option* plan = applyCommand->add_option(
+        "PLAN", apply.planPath,
+        "A CSV file: find --format csv with one more column, new_ip (empty: no change)");
+    CLI::Option* from = applyCommand
+                            ->add_option("--from", apply.from,
+                                         "Give the selected devices addresses from FIRST_IP up (by MAC "
+                                         "order, skipping every address in use)")
+                            ->type_name("FIRST_IP");
+    CLI::Option* select = applyCommand
+                              ->add_option("--select", apply.select,
+                                           "Which devices --from re-addresses, among those on the link "
+                                           "whose subnet holds FIRST_IP")
+                              ->type_name("unreachable|duplicate|all")
+                              ->check(CLI::IsMember({"unreachable", "duplicate", "all"}).description(""));
+    from->needs(select);
+    select->needs(from);
+    plan->excludes(from);
+    applyCommand->add_flag("--dry-run", apply.dryRun,
+                           "Print MAC, old and new address of each change; send none");
+    applyCommand->add_option("--report", apply.reportPath, "Also write the results to FILE (.csv or .json)")
+        ->type_name("FILE");
+    AddInterfaceOption(*applyCommand, apply.interfaces);
+    AddSeconds(*applyCommand, "--find-timeout", apply.findTimeoutSeconds,
+               "How long to search for the devices");
+    AddSeconds(*applyCommand, "-t,--timeout", apply.timeoutSeconds, "How long to wait for the confirmations");
+    applyCommand->footer(kExitStatusText);
+
+    WebOptions web;
+    CLI::App* webCommand = app.add_subcommand(
+        "web", "Search for a device, print its web page's URL and open it in the desktop's browser");
+    webCommand->add_option("DEVICE", web.target, "The device's MAC or IPv4 address")
+        ->type_name("MAC|IP")
+        ->required();
+    AddInterfaceOption(*webCommand, web.interfaces);
+    AddSeconds(*webCommand, "--find-timeout", web.findTimeoutSeconds, "How long to search for the device");
+    webCommand->footer(kExitStatusText);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::Success& done) {
+        return app.exit(done, out, err);
+    } catch (const CLI::ParseError& error) {
+        err << "quillctl: " << error.what() << " (quillctl --help lists the options)\n";
+        return kExitUsage;
+    }
+
+    try {
+        if (findCommand->parsed()) {
+            find.format = *ParseRowFormat(format);
+            return RunFind(host, find, out, err);
+        }
+        if (setIpCommand->parsed())
+            return RunSetIp(host, setIp, out, err);
+        if (applyCommand->parsed())
+            return RunApply(host, apply, out, err);
+        return RunWeb(host, web, out, err);
+    } catch (const CommandError& error) {
+        out.flush();
+        err << "quillctl: " << error.what() << '\n';
+        return error.status();
+    } catch (const std::exception& error) {
+        out.flush();
+        err << "quillctl: " << error.what() << '\n';
+        return kExitFailure;
+    }
+}
+
+} // namespace quillctl

@@ -1,0 +1,54 @@
+#pragma once
+// The four commands, each given its options already read from the command line. They print results to
+// `out` and warnings and progress to `err`, return the exit status and throw CommandError for any
+// other ending.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "row_formats.h"
+
+namespace quillctl {
+
+struct FindOptions {
+    std::vector<std::string> interfaces;
+    double timeoutSeconds = 2.0;
+    std::optional<int> count;
+    RowFormat format = RowFormat::Table;
+    bool watch = false;
+};
+
+struct SetIpOptions {
+    std::vector<std::string> interfaces;
+    std::string mac;
+    std::string newIp;
+    double findTimeoutSeconds = 2.0;
+    double timeoutSeconds = 15.0;
+    bool force = false;
+};
+
+struct ApplyOptions {
+    std::vector<std::string> interfaces;
+    std::string planPath; // or, instead of a plan:
+    std::string from;
+    std::string select;
+    bool dryRun = false;
+    std::string reportPath;
+    double findTimeoutSeconds = 2.0;
+    double timeoutSeconds = 15.0;
+};
+
+struct WebOptions {
+    std::vector<std::string> interfaces;
+    std::string target; // a MAC or an IPv4 address
+    double findTimeoutSeconds = 2.0;
+};
+
+int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostream& err);
+int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::ostream& err);
+int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::ostream& err);
+int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace quillctl

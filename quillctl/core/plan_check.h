@@ -1,0 +1,29 @@
+#pragma once
+// The checks of a plan against what the search found: each change must name a device that answered,
+// and an address that no one keeps (a device outside the plan, a device staying where it is, this host)
+// and that is not its link's subnet or broadcast address. Checked whole, before anything is sent.
+#include <vector>
+
+#include "change_run.h"
+#include "device_list.h"
+#include "links.h"
+#include "plan_reader.h"
+
+namespace quillctl {
+
+struct NetworkView {
+    const DeviceList& devices;
+    const std::vector<Link>& links;
+    const std::vector<Ipv4>& hostAddresses;
+};
+
+struct CheckedPlan {
+    // One per plan line: waiting (to be sent) or skipped (no change asked, or the address it has).
+    std::vector<ChangeItem> items;
+    std::vector<int> itemLines;
+    std::vector<PlanProblem> problems; // in line order
+};
+
+CheckedPlan CheckPlan(const std::vector<PlanLine>& lines, const NetworkView& view);
+
+} // namespace quillctl

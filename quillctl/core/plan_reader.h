@@ -1,0 +1,41 @@
+#pragma once
+// Reading a plan: the CSV that find writes, with one more column, new_ip, as it comes back from a
+// user's editor or spreadsheet. Every line that cannot be a change is named by its own line number
+// (the header is line 1). What needs the network (is the MAC there, is the address free) is checked
+// later, by CheckPlan.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ipv4.h"
+#include "mac_argument.h"
+
+namespace quillctl {
+
+// Far larger than a plan for every device a list can hold.
+inline constexpr size_t kMaxPlanBytes = 4 * 1024 * 1024;
+
+struct PlanLine {
+    int line = 0;
+    Mac mac{};
+    std::optional<Ipv4> newIp; // nothing: the line asks no change (its new_ip is empty)
+};
+
+struct PlanProblem {
+    int line = 0;
+    std::string message;
+    bool operator<(const PlanProblem& other) const { return line < other.line; }
+};
+
+struct Plan {
+    std::vector<PlanLine> lines;
+    std::vector<PlanProblem> problems;
+};
+
+// Columns are found by name in the header (mac and new_ip; the others are read past). Blank lines and
+// lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
+// than the header names, a bad MAC, a bad address or one no device can take, a MAC or an address twice.
+Plan ReadPlan(std::string_view text);
+
+} // namespace quillctl

@@ -1,0 +1,24 @@
+#pragma once
+// How both platforms' sockets wait for replies: in slices short enough that an interruption is seen
+// promptly, until the socket is readable or the time is up.
+#include <chrono>
+#include <functional>
+
+#include "ipv4.h"
+#include "wire.h"
+
+namespace quillctl {
+
+// The group every datagram goes to, as a number.
+Ipv4 DiscoveryGroup();
+// A whole burst of answers (hundreds of devices at once) must fit while we are busy printing.
+inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+// Datagrams taken per wake-up before the caller gets to look at the clock again.
+inline constexpr int kDrainBatch = 4096;
+
+// `waitReadable(ms)` waits at most ms milliseconds: > 0 when the socket is readable, 0 on time-out,
+// < 0 on an interrupted or failed wait. Returns true when the socket became readable.
+bool WaitForReplies(Clock::time_point until, const std::function<bool()>& interrupted,
+                    const std::function<int(int milliseconds)>& waitReadable);
+
+} // namespace quillctl

@@ -1,0 +1,190 @@
+#include "row_formats.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "csv_text.h"
+
+namespace quillctl {
+
+const char* const kRowColumns[8] = {"number",    "ip",        "mac",          "http_port",
+                                    "interface", "in_subnet", "duplicate_ip", "source"};
+
+namespace {
+
+constexpr size_t kTableColumns = 8;
+using TableLine = std::array<std::string, kTableColumns>;
+
+const TableLine kTableHeader = {"#", "IP", "MAC", "HTTP", "INTERFACE", "IN SUBNET", "DUPLICATE", "SOURCE"};
+// Widths for streamed rows: the longest plain address, MAC and port; "ADDRESS (NAME)" for interfaces.
+std::array<size_t, kTableColumns> StreamWidths(size_t longestInterfaceName) {
+    return {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9, 0};
+}
+
+const char* YesNo(bool value) { return value ? "yes" : "no"; }
+const char* TrueFalse(bool value) { return value ? "true" : "false"; }
+
+TableLine TableCells(const DeviceRow& row) {
+    std::string interfaceCell = row.interfaceAddress;
+    if (!row.interfaceName.empty())
+        interfaceCell += " (" + row.interfaceName + ")";
+    return {std::to_string(row.number),
+            row.ip.empty() ? "-" : row.ip,
+            row.mac,
+            row.httpPort ? std::to_string(*row.httpPort) : "-",
+            interfaceCell,
+            YesNo(row.inSubnet),
+            YesNo(row.duplicateIp),
+            row.source + (row.sourceDiffers ? " (not its IP)" : "")};
+}
+
+void WriteTableLine(std::ostream& out, const TableLine& cells,
+                    const std::array<size_t, kTableColumns>& widths) {
+    std::string line;
+    for (size_t i = 0; i < kTableColumns; ++i) {
+        if (i > 0)
+            line += "  ";
+        // Numbers are right-aligned, text left-aligned; the last column is not padded.
+        bool right = i == 0 || i == 3;
+        size_t pad = widths[i] > cells[i].size() && i + 1 < kTableColumns ? widths[i] - cells[i].size() : 0;
+        if (right)
+            line += std::string(pad, ' ') + cells[i];
+        else
+            line += cells[i] + std::string(pad, ' ');
+    }
+    out << line << '\n';
+}
+
+void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
+    if (rows.empty()) {
+        out << "No device answered.\n";
+        return;
+    }
+    size_t outside = 0, duplicates = 0, differing = 0;
+    for (const DeviceRow& row : rows) {
+        outside += row.inSubnet ? 0 : 1;
+        duplicates += row.duplicateIp ? 1 : 0;
+        differing += row.sourceDiffers ? 1 : 0;
+    }
+    out << rows.size() << (rows.size() == 1 ? " device" : " devices");
+    if (outside)
+        out << "; " << outside << " not in the subnet of the interface it answered on (unreachable)";
+    if (duplicates)
+        out << "; " << duplicates << " with an address held twice";
+    if (differing)
+        out << "; " << differing << " answering from another address than its own";
+    out << ".\n";
+}
+
+std::string CsvLine(const DeviceRow& row) {
+    std::string line = std::to_string(row.number);
+    for (const std::string& cell :
+         {CsvField(row.ip), row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
+          std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source})
+        line += "," + cell;
+    return line;
+}
+
+std::string CsvHeader() {
+    std::string line;
+    for (const char* column : kRowColumns)
+        line += (line.empty() ? "" : ",") + std::string(column);
+    return line;
+}
+
+nlohmann::ordered_json RowJson(const DeviceRow& row) {
+    nlohmann::ordered_json object;
+    object["number"] = row.number;
+    object["ip"] = row.ip;
+    object["mac"] = row.mac;
+    object["http_port"] =
+        row.httpPort ? nlohmann::ordered_json(*row.httpPort) : nlohmann::ordered_json(nullptr);
+    object["interface"] = row.interfaceAddress;
+    object["in_subnet"] = row.inSubnet;
+    object["duplicate_ip"] = row.duplicateIp;
+    object["source"] = row.source;
+    return object;
+}
+
+// Interface names come from the platform; a name that is not valid UTF-8 must not stop the output.
+std::string Dump(const nlohmann::ordered_json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+} // namespace
+
+std::optional<RowFormat> ParseRowFormat(std::string_view name) {
+    if (name == "table")
+        return RowFormat::Table;
+    if (name == "csv")
+        return RowFormat::Csv;
+    if (name == "json")
+        return RowFormat::Json;
+    if (name == "jsonl")
+        return RowFormat::Jsonl;
+    return std::nullopt;
+}
+
+void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows) {
+    switch (format) {
+    case RowFormat::Table: {
+        std::array<size_t, kTableColumns> widths{};
+        std::vector<TableLine> lines{kTableHeader};
+        for (const DeviceRow& row : rows)
+            lines.push_back(TableCells(row));
+        for (const TableLine& line : lines)
+            for (size_t i = 0; i < kTableColumns; ++i)
+                widths[i] = std::max(widths[i], line[i].size());
+        if (!rows.empty())
+            for (const TableLine& line : lines)
+                WriteTableLine(out, line, widths);
+        WriteSummary(out, rows);
+        break;
+    }
+    case RowFormat::Csv:
+        out << CsvHeader() << '\n';
+        for (const DeviceRow& row : rows)
+            out << CsvLine(row) << '\n';
+        break;
+    case RowFormat::Json: {
+        nlohmann::ordered_json array = nlohmann::ordered_json::array();
+        for (const DeviceRow& row : rows)
+            array.push_back(RowJson(row));
+        out << Dump(array, 2) << '\n';
+        break;
+    }
+    case RowFormat::Jsonl:
+        for (const DeviceRow& row : rows)
+            out << Dump(RowJson(row), -1) << '\n';
+        break;
+    }
+}
+
+void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName) {
+    if (format == RowFormat::Table)
+        WriteTableLine(out, kTableHeader, StreamWidths(longestInterfaceName));
+    else if (format == RowFormat::Csv)
+        out << CsvHeader() << '\n';
+    out.flush();
+}
+
+void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, const DeviceRow& row) {
+    switch (format) {
+    case RowFormat::Table:
+        WriteTableLine(out, TableCells(row), StreamWidths(longestInterfaceName));
+        break;
+    case RowFormat::Csv:
+        out << CsvLine(row) << '\n';
+        break;
+    case RowFormat::Json:
+    case RowFormat::Jsonl:
+        out << Dump(RowJson(row), -1) << '\n';
+        break;
+    }
+    out.flush();
+}
+
+} // namespace quillctl

@@ -1,0 +1,53 @@
+#pragma once
+// Searching: the 19-byte search multicast on every link every 900 ms, and every reply read into the
+// device list with the link it arrived on.
+#include <functional>
+#include <ostream>
+#include <vector>
+
+#include "device_list.h"
+#include "links.h"
+#include "pacer.h"
+#include "send_warning.h"
+#include "wire.h"
+
+namespace quillctl {
+
+struct SearchRules {
+    Clock::time_point deadline;
+    // After each batch of replies: true ends the search at once (enough devices, the device sought).
+    std::function<bool(const DeviceList&)> doneNow;
+    // At each 900 ms tick: true ends the search there instead of searching again. A command that
+    // follows a search starts at that tick, so every device that answered the last search is known.
+    std::function<bool(const DeviceList&)> doneAtTick;
+    // Every device added or changed, as it happens.
+    std::function<void(const FoundDevice&, DeviceChange)> onChange;
+};
+
+class Search {
+  public:
+    // Warnings (a link on which a search could not be sent, a full list) go to `err`, once each.
+    Search(Wire& wire, const std::vector<Link>& links, std::ostream& err);
+
+    PaceEnd Run(const SearchRules& rules);
+
+    const DeviceList& list() const { return list_; }
+
+    // Takes one reply: a reply from a link we do not search on is dropped.
+    void Take(const Arrival& arrival, const std::function<void(const FoundDevice&, DeviceChange)>& onChange);
+
+    // Throws a CommandError (exit 1) when not one search went out on any link.
+    void RequireSent() const;
+
+  private:
+    void SendSearches();
+
+    Wire& wire_;
+    const std::vector<Link>& links_;
+    std::ostream& err_;
+    DeviceList list_;
+    SendWarnings sendWarnings_;
+    bool fullWarned_ = false;
+};
+
+} // namespace quillctl

@@ -1,0 +1,27 @@
+#include "session.h"
+
+#include "exit_status.h"
+
+namespace quillctl {
+
+Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces) {
+    Session session;
+    session.interfaces = host.Interfaces();
+    session.hostAddresses = HostAddresses(session.interfaces);
+    LinkSelection selection = SelectLinks(session.interfaces, wantedInterfaces);
+    if (!selection.error.empty())
+        throw CommandError(wantedInterfaces.empty() ? kExitFailure : kExitUsage, selection.error);
+    session.links = std::move(selection.links);
+    try {
+        session.wire = host.OpenWire(session.links);
+    } catch (const WireSetupError& error) {
+        throw CommandError(kExitFailure, error.what());
+    }
+    return session;
+}
+
+Clock::duration SecondsToDuration(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+} // namespace quillctl

@@ -1,0 +1,92 @@
+#include <algorithm>
+
+#include "address_rules.h"
+#include "change_run.h"
+#include "commands.h"
+#include "exit_status.h"
+#include "search.h"
+#include "seconds_text.h"
+#include "session.h"
+#include "text_escape.h"
+
+namespace quillctl {
+
+namespace {
+
+// The refusals that need to know the device's link and its neighbours.
+void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session, const DeviceList& list) {
+    if (std::string refusal = RefusalOf(target, &session.links.at(device.link)); !refusal.empty())
+        throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
+    for (const FoundDevice& other : list.devices())
+        if (other.mac != device.mac && ParseIpv4(other.ipText) == target)
+            throw CommandError(kExitUsage, FormatIpv4(target) + " is held by device " + MacText(other.mac) +
+                                               " (--force sends it all the same)");
+}
+
+} // namespace
+
+int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::ostream& err) {
+    std::optional<Mac> mac = ParseMacArgument(options.mac);
+    if (!mac)
+        throw CommandError(kExitUsage,
+                           "bad MAC '" + EscapeText(options.mac) + "' (six hex bytes separated by - or :)");
+    std::optional<Ipv4> target = ParseIpv4(options.newIp);
+    if (!target)
+        throw CommandError(kExitUsage, "bad address '" + EscapeText(options.newIp) +
+                                           "' (four numbers 0 to 255 joined by dots)");
+    if (std::string refusal = RefusalOf(*target, nullptr); !refusal.empty() && !options.force)
+        throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
+
+    Session session = OpenSession(host, options.interfaces);
+    const std::vector<Ipv4>& own = session.hostAddresses;
+    if (!options.force && std::find(own.begin(), own.end(), *target) != own.end())
+        throw CommandError(kExitUsage,
+                           options.newIp + " is an address of this host (--force sends it all the same)");
+
+    Search search(*session.wire, session.links, err);
+    SearchRules rules;
+    rules.deadline = session.wire->Now() + SecondsToDuration(options.findTimeoutSeconds);
+    rules.doneAtTick = [&](const DeviceList& list) { return list.Find(*mac) != nullptr; };
+    if (search.Run(rules) == PaceEnd::Interrupted)
+        throw CommandError(kExitFailure, "interrupted before anything was sent");
+    search.RequireSent();
+    const FoundDevice* device = search.list().Find(*mac);
+    if (device == nullptr)
+        throw CommandError(kExitNotFound, "no device with MAC " + MacText(*mac) + " answered within " +
+                                              SecondsText(options.findTimeoutSeconds) + " s");
+    const std::string oldShown = EscapeText(device->ipText);
+    const std::string asked = FormatIpv4(*target);
+    if (device->ipText == asked) {
+        out << MacText(*mac) << ": already has " << asked << "; nothing sent\n";
+        return kExitDone;
+    }
+    if (!options.force)
+        RefuseOnLink(*device, *target, session, search.list());
+
+    std::vector<ChangeItem> items(1);
+    items[0].mac = *mac;
+    items[0].link = device->link;
+    items[0].oldIp = device->ipText;
+    items[0].newIp = asked;
+    ChangeRun run(*session.wire, session.links, items, err);
+    PaceEnd end = run.Run(SecondsToDuration(options.timeoutSeconds), nullptr);
+    const ChangeItem& item = items.front();
+    switch (item.status) {
+    case ChangeStatus::Confirmed:
+        out << MacText(*mac) << ": " << oldShown << " -> " << asked << '\n';
+        return kExitDone;
+    case ChangeStatus::Other:
+        out << MacText(*mac) << ": " << oldShown << " -> " << EscapeText(item.gotIp) << '\n';
+        throw CommandError(kExitNotConfirmed, MacText(*mac) +
+                                                  " confirmed another address than asked: it took " +
+                                                  EscapeText(item.gotIp) + ", not " + asked);
+    default:
+        if (end == PaceEnd::Interrupted)
+            throw CommandError(kExitFailure, "interrupted before " + MacText(*mac) + " confirmed the change");
+        throw CommandError(kExitNotConfirmed, MacText(*mac) + " did not confirm " + asked + " within " +
+                                                  SecondsText(options.timeoutSeconds) +
+                                                  " s (it last answered with " + oldShown + ")");
+    }
+}
+
+} // namespace quillctl

@@ -1,0 +1,48 @@
+#pragma once
+// The datagram side of quillctl as the commands see it: one sending path per link and one receiving
+// path for replies, with the clock they are timed by. The platform provides the real one; tests
+// provide one with scripted devices and a clock of their own.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "links.h"
+
+namespace quillctl {
+
+using Clock = std::chrono::steady_clock;
+
+// A reply as it arrived: its bytes (the platform keeps at most the first 512) and where it came from.
+struct Arrival {
+    std::span<const uint8_t> bytes;
+    ArrivalFacts facts;
+};
+
+// Thrown when a socket cannot be set up; the message names the step and the system's reason.
+class WireSetupError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class Wire {
+  public:
+    virtual ~Wire() = default;
+
+    virtual Clock::time_point Now() = 0;
+
+    // Multicasts one datagram to the group on the link. An empty text when it went out, else the
+    // system's reason.
+    virtual std::string Send(size_t link, std::span<const uint8_t> datagram) = 0;
+
+    // Waits until replies are queued or `until` passes, then hands every queued reply to `sink` (up to
+    // a bound, so a flood cannot hold the caller). Returns early on an interruption (Ctrl-C).
+    virtual void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) = 0;
+
+    virtual bool Interrupted() = 0;
+};
+
+} // namespace quillctl

@@ -1,0 +1,86 @@
+// The Linux side of quillctl: interfaces from getifaddrs, the sockets, the terminal, xdg-open.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "command_line.h"
+#include "linux_interfaces.h"
+#include "linux_wire.h"
+
+extern char** environ;
+
+namespace quillctl {
+
+namespace {
+
+// xdg-open from an absolute folder of PATH: an empty or relative entry would let the current folder
+// supply the program.
+std::string FindXdgOpen() {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        std::string folder = folders.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty() || folder[0] != '/')
+            continue;
+        std::string candidate = folder + "/xdg-open";
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return "";
+}
+
+class LinuxHost : public Host {
+  public:
+    std::vector<HostInterface> Interfaces() override { return ListLinuxInterfaces(); }
+
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override {
+        return std::make_unique<LinuxWire>(links);
+    }
+
+    bool ErrorStreamIsTerminal() override { return isatty(STDERR_FILENO) == 1; }
+
+    std::string OpenInBrowser(const std::string& url) override {
+        std::string program = FindXdgOpen();
+        if (program.empty())
+            return "xdg-open was not found in any folder of PATH";
+        std::string urlCopy = url;
+        char* argv[] = {program.data(), urlCopy.data(), nullptr};
+        pid_t child = 0;
+        int error = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ);
+        if (error != 0)
+            return "cannot start " + program + ": " + std::strerror(error);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0)
+            if (errno != EINTR)
+                return "cannot wait for " + program + ": " + std::strerror(errno);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            return "";
+        if (WIFEXITED(status))
+            return program + " ended with status " + std::to_string(WEXITSTATUS(status));
+        return program + " was ended by signal " + std::to_string(WTERMSIG(status));
+    }
+};
+
+} // namespace
+
+} // namespace quillctl
+
+int main(int argc, char** argv) {
+    quillctl::CatchInterruptions();
+    quillctl::LinuxHost host;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return quillctl::RunCommandLine(args, host, std::cout, std::cerr);
+}

@@ -1,0 +1,81 @@
+// The Windows side of quillctl: adapters from GetAdaptersAddresses, the sockets, the console and the
+// shell's "open" for the browser.
+#include <winsock2.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "windows_interfaces.h"
+#include "windows_wire.h"
+
+namespace quillctl {
+
+namespace {
+
+std::wstring WideFromUtf8(const std::string& text) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (size <= 1)
+        return L"";
+    std::wstring out(static_cast<size_t>(size - 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
+    return out;
+}
+
+class WindowsHost : public Host {
+  public:
+    std::vector<HostInterface> Interfaces() override { return ListWindowsInterfaces(); }
+
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override {
+        return std::make_unique<WindowsWire>(links);
+    }
+
+    bool ErrorStreamIsTerminal() override {
+        DWORD mode = 0;
+        return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    }
+
+    std::string OpenInBrowser(const std::string& url) override {
+        auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(nullptr, L"open", WideFromUtf8(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result > 32)
+            return "";
+        return "the shell could not open it (" + std::to_string(result) + ")";
+    }
+};
+
+// The arguments as UTF-8, whatever the console's code page: a plan's path may hold any letter.
+std::vector<std::string> Arguments() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        args.push_back(Utf8FromWide(wide[i]));
+    if (wide != nullptr)
+        LocalFree(wide);
+    return args;
+}
+
+} // namespace
+
+} // namespace quillctl
+
+int main() {
+    quillctl::CatchInterruptions();
+    // Interface names may be in any language: show them as they are on a console, and give it back
+    // its own code page afterwards.
+    const UINT codePage = GetConsoleOutputCP();
+    if (codePage != 0)
+        SetConsoleOutputCP(CP_UTF8);
+    quillctl::WindowsHost host;
+    int status = quillctl::RunCommandLine(quillctl::Arguments(), host, std::cout, std::cerr);
+    std::cout.flush();
+    std::cerr.flush();
+    if (codePage != 0)
+        SetConsoleOutputCP(codePage);
+    return status;
+}

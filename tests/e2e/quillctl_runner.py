@@ -1,0 +1,67 @@
+"""quillctl as a script runs it, from the lab's pc namespace: the native binary, or quillctl.exe under
+Wine through tools/wine-run; its CSV and JSON read by the field names scripts rely on."""
+
+import csv
+import io
+import json
+import os
+import subprocess
+
+import lab
+
+FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source"]
+REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds"]
+
+
+def run(*args, windows=False, timeout=60):
+    """Runs quillctl with these arguments to its end; returns the CompletedProcess (text output)."""
+    if windows:
+        argv = [lab.WINE_RUN, lab.quillctl_exe()]
+        # Wine's own notices would mix with the program's one-line errors on stderr.
+        env = {**os.environ, "WINEDEBUG": "-all"}
+    else:
+        argv = [lab.quillctl_binary()]
+        env = None
+    if not os.path.exists(argv[-1]):
+        raise lab.LabError(f"{argv[-1]} does not exist: build it first (tools/build.sh)")
+    return subprocess.run([str(a) for a in argv] + [str(a) for a in args], capture_output=True, text=True,
+                          timeout=timeout, env=env)
+
+
+def expect_status(result, status):
+    """Fails unless quillctl ended with `status`; the message shows what it printed."""
+    lab.expect(result.returncode == status,
+               f"exit {result.returncode}, expected {status}; stdout {result.stdout!r}; stderr {result.stderr!r}")
+
+
+def find_json(*args, windows=False, status=0):
+    """find --format json with these options: the list of device objects."""
+    result = run("find", "--format", "json", *args, windows=windows)
+    expect_status(result, status)
+    devices = json.loads(result.stdout)
+    for device in devices:
+        lab.expect(list(device) == FIELDS, f"JSON keys {list(device)}")
+    return devices
+
+
+def find_csv(*args):
+    """find --format csv with these options: the header and the rows as dicts of text."""
+    result = run("find", "--format", "csv", *args)
+    expect_status(result, 0)
+    reader = csv.DictReader(io.StringIO(result.stdout))
+    return reader.fieldnames, list(reader)
+
+
+def by_mac(devices):
+    return {device["mac"]: device for device in devices}
+
+
+def nothing_changed_since(sim, *find_args):
+    """Fails if `sim` was sent a change command. A search sent now by another quillctl and heard by the
+    device is the barrier: the simulator logs in arrival order, so a command that an earlier run sent
+    is in the log by the time this search is."""
+    searches = len(sim.records("search"))
+    run("find", "--format", "json", "--timeout", "1", *find_args)
+    lab.poll(lambda: len(sim.records("search")) > searches, 10, "the simulator to hear the barrier search")
+    changes = sim.records("change")
+    lab.expect(not changes, f"a change command was sent: {changes[:3]}")

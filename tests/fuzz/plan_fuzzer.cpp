@@ -1,0 +1,168 @@
+// Feeds any bytes to quillctl's plan reader as a plan file, then checks the plan against a fixed set of
+// devices, as apply does. After every input: no line is both taken and refused, every line number is
+// one of the file's own lines, and nothing taken breaks a rule the checks exist for. For inputs simple
+// enough to split by hand (no quotes, "\n" line ends, a plain "mac,new_ip" header), every line with a
+// bad MAC or address must be refused by its number.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "address_rules.h"
+#include "device_url.h"
+#include "fuzz_check.h"
+#include "plan_check.h"
+#include "plan_reader.h"
+
+using namespace quillctl;
+
+namespace {
+
+using fuzzing::Check;
+
+// Devices 00-1a-2b-3c-4d-00 to -0f at 198.51.100.30 to .45, and -10 to -13 at one factory address.
+struct World {
+    World() {
+        for (uint8_t i = 0; i < 20; ++i) {
+            quillmast::DeviceReply reply;
+            std::string ip = i < 16 ? "198.51.100." + std::to_string(30 + i) : "192.168.0.10";
+            std::memcpy(reply.ip, ip.c_str(), ip.size() + 1);
+            reply.hasMac = true;
+            const uint8_t mac[6] = {0, 0x1a, 0x2b, 0x3c, 0x4d, i};
+            std::memcpy(reply.mac, mac, 6);
+            devices.Apply(reply, 0, *ParseIpv4(ip));
+        }
+    }
+    DeviceList devices;
+    std::vector<Link> links{Link{"lan0", 2, Subnet{*ParseIpv4("198.51.100.1"), 24}}};
+    std::vector<Ipv4> host{*ParseIpv4("198.51.100.1"), *ParseIpv4("127.0.0.1")};
+};
+
+int LineCount(std::string_view text) {
+    int lines = 1;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && !(i + 1 < text.size() && text[i + 1] == '\n')))
+            ++lines;
+    return lines;
+}
+
+// The MAC rule, written again independently of the reader.
+bool PlainMac(std::string_view cell) {
+    if (cell.size() != 17 || (cell[2] != '-' && cell[2] != ':'))
+        return false;
+    for (size_t i = 0; i < 17; ++i) {
+        bool ok = i % 3 == 2 ? cell[i] == cell[2] : std::isxdigit(static_cast<unsigned char>(cell[i])) != 0;
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view cell) {
+    while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t'))
+        cell.remove_prefix(1);
+    while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t'))
+        cell.remove_suffix(1);
+    return cell;
+}
+
+bool RefusedAddressCell(std::string_view cell) {
+    std::string text(cell);
+    if (text.find('\0') != std::string::npos || !quillmast::IsDottedIpv4(text.c_str()))
+        return true;
+    return !RefusalOf(*ParseIpv4(text), nullptr).empty();
+}
+
+// Lines the simple splitter says must be refused (empty when the input is not simple enough).
+std::set<int> MustRefuse(std::string_view text) {
+    std::set<int> refused;
+    const std::string_view header = "mac,new_ip\n";
+    if (text.substr(0, header.size()) != header || text.find_first_of("\"\r") != std::string_view::npos)
+        return refused;
+    int line = 1;
+    size_t start = header.size();
+    while (start < text.size()) {
+        ++line;
+        size_t end = text.find('\n', start);
+        std::string_view row =
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        start = end == std::string_view::npos ? text.size() : end + 1;
+        size_t comma = row.find(',');
+        std::string_view mac = Trim(row.substr(0, comma));
+        std::string_view ip =
+            comma == std::string_view::npos ? std::string_view() : Trim(row.substr(comma + 1));
+        if (ip.find(',') != std::string_view::npos)
+            continue; // more cells than the header: refused or not depends on what they hold
+        if ((mac.empty() && ip.empty()))
+            continue;
+        if (!PlainMac(mac) || (!ip.empty() && RefusedAddressCell(ip)))
+            refused.insert(line);
+    }
+    return refused;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const World world;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const int lines = LineCount(text);
+
+    Plan plan = ReadPlan(text);
+    std::set<int> refused;
+    for (const PlanProblem& problem : plan.problems) {
+        Check(problem.line >= 1 && problem.line <= lines, "a problem names one of the file's lines");
+        Check(!problem.message.empty(), "a problem says what is wrong");
+        for (char c : problem.message)
+            Check(c != '\x1b' && c != '\r' && c != '\n', "messages carry no control bytes");
+        refused.insert(problem.line);
+    }
+    std::set<Mac> macs;
+    std::set<Ipv4> addresses;
+    int previous = 1;
+    for (const PlanLine& line : plan.lines) {
+        Check(line.line > previous && line.line <= lines, "taken lines come in order, after the header");
+        previous = line.line;
+        Check(!refused.count(line.line), "no line is both taken and refused");
+        Check(macs.insert(line.mac).second, "no MAC taken twice");
+        if (line.newIp) {
+            Check(addresses.insert(*line.newIp).second, "no address taken twice");
+            Check(RefusalOf(*line.newIp, nullptr).empty(), "no address taken that no device can take");
+        }
+    }
+    for (int line : MustRefuse(text))
+        Check(refused.count(line) == 1, "a line with a bad MAC or address is refused by its number");
+
+    CheckedPlan checked = CheckPlan(plan.lines, NetworkView{world.devices, world.links, world.host});
+    std::map<Mac, std::string> moving;
+    for (const ChangeItem& item : checked.items)
+        if (item.status == ChangeStatus::Waiting)
+            moving[item.mac] = item.newIp;
+    for (const PlanProblem& problem : checked.problems)
+        Check(problem.line >= 2 && problem.line <= lines, "a check names one of the plan's lines");
+    for (size_t i = 0; i < checked.items.size(); ++i) {
+        const ChangeItem& item = checked.items[i];
+        Check(!refused.count(checked.itemLines[i]), "no refused line is checked");
+        if (item.status != ChangeStatus::Waiting)
+            continue;
+        const FoundDevice* device = world.devices.Find(item.mac);
+        Check(device != nullptr, "only devices that answered are changed");
+        Ipv4 target = *ParseIpv4(item.newIp);
+        Check(RefusalOf(target, &world.links[0]).empty(), "no subnet or broadcast address is sent");
+        for (Ipv4 own : world.host)
+            Check(own != target, "no address of this host is sent");
+        Check(device->ipText != item.newIp, "nothing is sent to a device that already has the address");
+        for (const FoundDevice& other : world.devices.devices()) {
+            if (other.mac == item.mac || other.ipText != item.newIp)
+                continue;
+            auto move = moving.find(other.mac);
+            Check(move != moving.end() && move->second != other.ipText,
+                  "no address is taken from a device that keeps it");
+        }
+    }
+    return 0;
+}

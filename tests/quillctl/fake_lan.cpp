@@ -1,0 +1,117 @@
+#include "fake_lan.h"
+
+#include <cstring>
+
+#include "wire_protocol.h"
+
+namespace quillctl::testing {
+
+Mac MacNumber(int n) {
+    return Mac{0x02, 0, 0, 0, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xff)};
+}
+
+std::chrono::milliseconds FakeLan::Elapsed() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - start_);
+}
+
+size_t FakeLan::Count(bool (SentDatagram::*kind)() const) const {
+    size_t n = 0;
+    for (const SentDatagram& datagram : sent)
+        n += (datagram.*kind)() ? 1 : 0;
+    return n;
+}
+
+void FakeLan::Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts) {
+    pending_.emplace(start_ + at, Pending{start_ + at, std::move(bytes), facts});
+}
+
+void FakeLan::Answer(const FakeDevice& device) {
+    std::string text =
+        device.ip + ":" + (device.port ? "HTTP" + std::to_string(*device.port) + "," : "") + "MAC";
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    bytes.insert(bytes.end(), device.mac.begin(), device.mac.end());
+    ArrivalFacts facts;
+    facts.source = ParseIpv4(device.source.value_or(device.ip)).value_or(Ipv4{0x0a000001});
+    facts.interfaceIndex = links_.at(device.link).index;
+    facts.destination = links_.at(device.link).Address();
+    pending_.emplace(now_ + device.delay, Pending{now_ + device.delay, std::move(bytes), facts});
+}
+
+std::string FakeLan::Send(size_t link, std::span<const uint8_t> datagram) {
+    sent.push_back(SentDatagram{Elapsed(), link, std::vector<uint8_t>(datagram.begin(), datagram.end())});
+    for (FakeDevice& device : devices) {
+        if (device.link != link)
+            continue;
+        if (datagram.size() == quillmast::kSearchRequestSize) {
+            Answer(device);
+        } else if (datagram.size() == quillmast::kChangeIpCommandSize &&
+                   std::memcmp(datagram.data() + quillmast::kChangeCmdMacOffset, device.mac.data(), 6) == 0) {
+            if (device.mode == ChangeMode::Never)
+                continue;
+            device.ip = device.mode == ChangeMode::Other
+                            ? device.otherIp
+                            : std::string(reinterpret_cast<const char*>(datagram.data()) +
+                                          quillmast::kChangeCmdIpOffset);
+            Answer(device);
+        }
+    }
+    return "";
+}
+
+void FakeLan::Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) {
+    if (pending_.empty() || pending_.begin()->first > until) {
+        if (interruptAt && start_ + *interruptAt < until && start_ + *interruptAt > now_) {
+            now_ = start_ + *interruptAt;
+            return;
+        }
+        now_ = std::max(now_, until);
+        return;
+    }
+    now_ = std::max(now_, pending_.begin()->first);
+    while (!pending_.empty() && pending_.begin()->first <= now_) {
+        Pending next = std::move(pending_.begin()->second);
+        pending_.erase(pending_.begin());
+        sink(Arrival{next.bytes, next.facts});
+    }
+}
+
+namespace {
+
+// The command's handle on the host's LAN, so the test can still look at it after the command ended.
+class LanHandle : public Wire {
+  public:
+    explicit LanHandle(FakeLan& lan) : lan_(lan) {}
+    Clock::time_point Now() override { return lan_.Now(); }
+    std::string Send(size_t link, std::span<const uint8_t> datagram) override {
+        return lan_.Send(link, datagram);
+    }
+    void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override {
+        lan_.Receive(until, sink);
+    }
+    bool Interrupted() override { return lan_.Interrupted(); }
+
+  private:
+    FakeLan& lan_;
+};
+
+} // namespace
+
+std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links) {
+    lan = std::make_unique<FakeLan>(links);
+    lan->devices = devices;
+    lan->interruptAt = interruptAt;
+    return std::make_unique<LanHandle>(*lan);
+}
+
+std::vector<HostInterface> OneLanHost() {
+    return {HostInterface{"lo", 1, true, true, {{Ipv4{0x7f000001}, 8}}},
+            HostInterface{"lan0", 2, true, false, {{*ParseIpv4("198.51.100.1"), 24}}}};
+}
+
+std::vector<HostInterface> TwoLanHost() {
+    std::vector<HostInterface> interfaces = OneLanHost();
+    interfaces.push_back(HostInterface{"lan1", 3, true, false, {{*ParseIpv4("203.0.113.1"), 24}}});
+    return interfaces;
+}
+
+} // namespace quillctl::testing

@@ -1,0 +1,100 @@
+#pragma once
+// A LAN in memory for the command tests: scripted devices that answer searches and change commands
+// as real ones do, a clock that jumps from event to event, and a host with chosen interfaces.
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "mac_argument.h"
+#include "wire.h"
+
+namespace quillctl::testing {
+
+enum class ChangeMode { Confirm, Never, Other };
+
+struct FakeDevice {
+    Mac mac{};
+    std::string ip;
+    size_t link = 0;
+    std::optional<int> port = 80;
+    ChangeMode mode = ChangeMode::Confirm;
+    std::string otherIp;                // taken instead of the asked address with ChangeMode::Other
+    std::chrono::milliseconds delay{5}; // from a request to its answer
+    std::optional<std::string> source;  // the sender address, when it is not the device's own
+};
+
+Mac MacNumber(int n); // 02-00-00-00-xx-yy
+
+struct SentDatagram {
+    std::chrono::milliseconds at; // since the start of the test's clock
+    size_t link;
+    std::vector<uint8_t> bytes;
+    bool IsSearch() const { return bytes.size() == 19; }
+    bool IsCommand() const { return bytes.size() == 41; }
+};
+
+class FakeLan : public Wire {
+  public:
+    explicit FakeLan(std::vector<Link> links) : links_(std::move(links)) {}
+
+    std::vector<FakeDevice> devices;
+    std::vector<SentDatagram> sent;
+    std::optional<std::chrono::milliseconds> interruptAt;
+
+    Clock::time_point Now() override { return now_; }
+    std::string Send(size_t link, std::span<const uint8_t> datagram) override;
+    void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override;
+    bool Interrupted() override { return interruptAt && Elapsed() >= *interruptAt; }
+
+    std::chrono::milliseconds Elapsed() const;
+    // A datagram arriving at `at` from outside the scripted devices (crafted bytes).
+    void Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts);
+
+    size_t Count(bool (SentDatagram::*kind)() const) const;
+
+  private:
+    struct Pending {
+        Clock::time_point at;
+        std::vector<uint8_t> bytes;
+        ArrivalFacts facts;
+    };
+    void Answer(const FakeDevice& device);
+
+    std::vector<Link> links_;
+    Clock::time_point start_ = Clock::time_point{} + std::chrono::hours(1);
+    Clock::time_point now_ = start_;
+    std::multimap<Clock::time_point, Pending> pending_;
+};
+
+// A host with the given interfaces whose wire is a FakeLan over the links quillctl chooses.
+class FakeHost : public Host {
+  public:
+    explicit FakeHost(std::vector<HostInterface> interfaces) : interfaces_(std::move(interfaces)) {}
+
+    std::vector<FakeDevice> devices; // handed to the LAN when the command opens it
+    std::optional<std::chrono::milliseconds> interruptAt;
+    std::unique_ptr<FakeLan> lan;    // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened; // URLs handed to the browser
+
+    std::vector<HostInterface> Interfaces() override { return interfaces_; }
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override;
+    bool ErrorStreamIsTerminal() override { return false; }
+    std::string OpenInBrowser(const std::string& url) override {
+        opened.push_back(url);
+        return "";
+    }
+
+  private:
+    std::vector<HostInterface> interfaces_;
+};
+
+// One up interface "lan0" (index 2) with 198.51.100.1/24, and loopback.
+std::vector<HostInterface> OneLanHost();
+// lan0 as above and "lan1" (index 3) with 203.0.113.1/24.
+std::vector<HostInterface> TwoLanHost();
+
+} // namespace quillctl::testing

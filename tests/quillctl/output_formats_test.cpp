@@ -1,0 +1,176 @@
+// find's four formats and apply's report: the names scripts rely on, and text that stays readable.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "change_report.h"
+#include "csv_text.h"
+#include "progress_line.h"
+#include "row_formats.h"
+
+namespace quillctl {
+namespace {
+
+std::vector<DeviceRow> Rows() {
+    DeviceRow first{1,    "198.51.100.30", "00-1a-2b-3c-4d-00", 80,   "198.51.100.1", "lan0",
+                    true, false,           "198.51.100.30",     false};
+    DeviceRow second{2,
+                     "192.168.0,1\"x",
+                     "00-1a-2b-3c-4d-01",
+                     std::nullopt,
+                     "203.0.113.1",
+                     "lan1",
+                     false,
+                     true,
+                     "203.0.113.77",
+                     true};
+    return {first, second};
+}
+
+std::string Written(RowFormat format) {
+    std::ostringstream out;
+    WriteRows(out, format, Rows());
+    return out.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(RowFormats, CsvHasTheFixedHeaderAndQuotesWhatNeedsIt) {
+    std::vector<std::string> lines = Lines(Written(RowFormat::Csv));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source");
+    EXPECT_EQ(lines[1], "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30");
+    EXPECT_EQ(lines[2], "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77");
+}
+
+TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
+    nlohmann::json array = nlohmann::json::parse(Written(RowFormat::Json));
+    ASSERT_TRUE(array.is_array());
+    ASSERT_EQ(array.size(), 2u);
+    std::vector<std::string> lines = Lines(Written(RowFormat::Jsonl));
+    ASSERT_EQ(lines.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(nlohmann::json::parse(lines[i]), array[i]);
+    const nlohmann::json& first = array[0];
+    EXPECT_EQ(first["number"], 1);
+    EXPECT_EQ(first["ip"], "198.51.100.30");
+    EXPECT_EQ(first["mac"], "00-1a-2b-3c-4d-00");
+    EXPECT_EQ(first["http_port"], 80);
+    EXPECT_EQ(first["interface"], "198.51.100.1");
+    EXPECT_EQ(first["in_subnet"], true);
+    EXPECT_EQ(first["duplicate_ip"], false);
+    EXPECT_EQ(first["source"], "198.51.100.30");
+    EXPECT_TRUE(array[1]["http_port"].is_null());
+    EXPECT_EQ(array[1]["duplicate_ip"], true);
+    EXPECT_EQ(std::vector<std::string>(kRowColumns, kRowColumns + 8),
+              (std::vector<std::string>{"number", "ip", "mac", "http_port", "interface", "in_subnet",
+                                        "duplicate_ip", "source"}));
+}
+
+TEST(RowFormats, TableIsAlignedAndMarksWhatNeedsALook) {
+    std::vector<std::string> lines = Lines(Written(RowFormat::Table));
+    ASSERT_EQ(lines.size(), 4u);
+    size_t macColumn = lines[0].find("MAC");
+    EXPECT_EQ(lines[1].find("00-1a"), macColumn);
+    EXPECT_EQ(lines[2].find("00-1a"), macColumn);
+    EXPECT_NE(lines[2].find("203.0.113.77 (not its IP)"), std::string::npos);
+    EXPECT_NE(lines[1].find("198.51.100.1 (lan0)"), std::string::npos);
+    EXPECT_NE(lines[3].find("2 devices"), std::string::npos);
+    EXPECT_NE(lines[3].find("1 not in the subnet"), std::string::npos);
+
+    std::ostringstream none;
+    WriteRows(none, RowFormat::Table, {});
+    EXPECT_EQ(none.str(), "No device answered.\n");
+}
+
+TEST(RowFormats, StreamedRowsUseTheSameFields) {
+    std::ostringstream out;
+    WriteStreamHeader(out, RowFormat::Csv, 4);
+    WriteStreamRow(out, RowFormat::Csv, 4, Rows()[0]);
+    EXPECT_EQ(out.str(), Lines(Written(RowFormat::Csv))[0] + "\n" + Lines(Written(RowFormat::Csv))[1] + "\n");
+
+    std::ostringstream table;
+    WriteStreamHeader(table, RowFormat::Table, 4);
+    for (const DeviceRow& row : Rows())
+        WriteStreamRow(table, RowFormat::Table, 4, row);
+    std::vector<std::string> lines = Lines(table.str());
+    ASSERT_EQ(lines.size(), 3u);
+    // The columns after the interface stay in line with the header.
+    EXPECT_EQ(lines[1].find("yes"), lines[0].find("IN SUBNET"));
+    EXPECT_EQ(lines[1].rfind("198.51.100.30"), lines[0].find("SOURCE"));
+    EXPECT_EQ(lines[2].find("203.0.113.77"), lines[0].find("SOURCE"));
+}
+
+TEST(ChangeReport, CsvAndJsonByExtension) {
+    EXPECT_EQ(ReportFormatFor("out.CSV"), ReportFormat::Csv);
+    EXPECT_EQ(ReportFormatFor("dir.json/out.json"), ReportFormat::Json);
+    EXPECT_EQ(ReportFormatFor("out.txt"), std::nullopt);
+    EXPECT_EQ(ReportFormatFor("json"), std::nullopt);
+
+    std::vector<ChangeItem> items(2);
+    items[0] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 0},
+                          0,
+                          "192.168.0.10",
+                          "198.51.100.40",
+                          ChangeStatus::Confirmed,
+                          "198.51.100.40",
+                          0.954};
+    items[1] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 1},
+                          0,
+                          "192.168.0.10",
+                          "198.51.100.41",
+                          ChangeStatus::Other,
+                          "198.51.100.99",
+                          1.2};
+    std::ostringstream csv;
+    WriteReport(csv, ReportFormat::Csv, items);
+    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds\n"
+                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95\n"
+                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20\n");
+    std::ostringstream json;
+    WriteReport(json, ReportFormat::Json, items);
+    nlohmann::json parsed = nlohmann::json::parse(json.str());
+    EXPECT_EQ(parsed[0]["status"], "confirmed");
+    EXPECT_DOUBLE_EQ(parsed[0]["seconds"].get<double>(), 0.95);
+    EXPECT_EQ(parsed[1]["new_ip"], "198.51.100.41");
+
+    std::ostringstream table;
+    WriteResultTable(table, items);
+    EXPECT_NE(table.str().find("other (took 198.51.100.99)"), std::string::npos);
+}
+
+TEST(ProgressLine, OnlyOnATerminalAndClearedAfterwards) {
+    std::ostringstream piped;
+    {
+        ProgressLine line(piped, false);
+        line.Show(ChangeCounts{1, 2, 0}, 0.9);
+    }
+    EXPECT_EQ(piped.str(), "");
+
+    std::ostringstream terminal;
+    ProgressLine line(terminal, true);
+    line.Show(ChangeCounts{10, 20, 0}, 0.9);
+    line.Show(ChangeCounts{30, 0, 0}, 1.0); // shorter: the rest of the longer line is blanked
+    EXPECT_EQ(terminal.str(),
+              "\rconfirmed 10, waiting 20, failed 0, 0.9 s\rconfirmed 30, waiting 0, failed 0, 1.0 s ");
+    line.Clear();
+    EXPECT_EQ(terminal.str().substr(terminal.str().rfind('\r', terminal.str().size() - 2)),
+              "\r" + std::string(40, ' ') + "\r");
+}
+
+TEST(CsvText, QuotesOnlyWhenNeeded) {
+    EXPECT_EQ(CsvField("198.51.100.1"), "198.51.100.1");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("a;b"), "\"a;b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+}
+
+} // namespace
+} // namespace quillctl

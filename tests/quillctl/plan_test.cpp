@@ -1,0 +1,189 @@
+// Reading a plan as a spreadsheet or an editor leaves it, and checking it against the devices found.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "address_allocation.h"
+#include "plan_check.h"
+#include "plan_reader.h"
+
+namespace quillctl {
+namespace {
+
+Ipv4 Ip(const char* text) { return *ParseIpv4(text); }
+Mac MacOf(uint8_t last) { return Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, last}; }
+
+const char* const kHeader = "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source,new_ip\n";
+
+std::vector<int> ProblemLines(const Plan& plan) {
+    std::vector<int> lines;
+    for (const PlanProblem& problem : plan.problems)
+        lines.push_back(problem.line);
+    return lines;
+}
+
+TEST(PlanReader, FindsItsColumnsByNameAndReadsTheLines) {
+    Plan plan =
+        ReadPlan(std::string(kHeader) +
+                 "1,192.168.0.10,00-1a-2b-3c-4d-01,80,198.51.100.1,false,true,192.168.0.10,198.51.100.40\n"
+                 "2,192.168.0.10,00:1A:2B:3C:4D:02,80,198.51.100.1,false,true,192.168.0.10,\n"
+                 "\n"
+                 "3,x,00-1a-2b-3c-4d-03,,,,,, 198.51.100.41 \n");
+    EXPECT_TRUE(plan.problems.empty());
+    ASSERT_EQ(plan.lines.size(), 3u);
+    EXPECT_EQ(plan.lines[0].line, 2);
+    EXPECT_EQ(plan.lines[0].mac, MacOf(1));
+    EXPECT_EQ(plan.lines[0].newIp, Ip("198.51.100.40"));
+    EXPECT_EQ(plan.lines[1].newIp, std::nullopt) << "an empty new_ip asks no change";
+    EXPECT_EQ(plan.lines[2].line, 5) << "the blank line still counts";
+    EXPECT_EQ(plan.lines[2].newIp, Ip("198.51.100.41"));
+}
+
+TEST(PlanReader, TakesWhatSpreadsheetsWrite) {
+    // A byte order mark, semicolons, CRLF, columns in another order and case, quoted cells.
+    Plan plan = ReadPlan("\xEF\xBB\xBFNew_IP ; MAC\r\n\"198.51.100.40\";\"00-1a-2b-3c-4d-01\"\r\n"
+                         "198.51.100.41;00-1a-2b-3c-4d-02;;\r\n");
+    EXPECT_TRUE(plan.problems.empty()) << plan.problems[0].message;
+    ASSERT_EQ(plan.lines.size(), 2u);
+    EXPECT_EQ(plan.lines[1].mac, MacOf(2));
+    EXPECT_EQ(plan.lines[1].line, 3);
+}
+
+TEST(PlanReader, NamesEveryBadLineByItsOwnNumber) {
+    Plan plan = ReadPlan("mac,new_ip,note\n"
+                         "00-1a-2b-3c-4d-01,198.51.100.40,ok\n"      // 2
+                         "00-1a-2b-3c-4d-0g,198.51.100.41,bad mac\n" // 3
+                         "00-1a-2b-3c-4d-02,198.51.100.300,\n"       // 4
+                         "00-1a-2b-3c-4d-03,127.0.0.9,\n"            // 5
+                         "00-1a-2b-3c-4d-01,198.51.100.42,\n"        // 6: MAC again
+                         "00-1a-2b-3c-4d-04,198.51.100.40,\n"        // 7: address again
+                         "00-1a-2b-3c-4d-05,198.51.100.43,a,b\n"     // 8: a cell too many
+                         "00-1a-2b-3c-4d-06,198.51.100.44,\"two\n"   // 9: a quoted note over two lines
+                         "lines\"\n"
+                         ",198.51.100.45,\n" // 11: no MAC
+                         "00-1a-2b-3c-4d-07,198.51.100.46,\"never closed\n");
+    EXPECT_EQ(ProblemLines(plan), (std::vector<int>{3, 4, 5, 6, 7, 8, 11, 12}));
+    ASSERT_EQ(plan.lines.size(), 2u);
+    EXPECT_EQ(plan.lines[0].line, 2);
+    EXPECT_EQ(plan.lines[1].line, 9);
+    EXPECT_NE(plan.problems[2].message.find("loopback"), std::string::npos);
+    EXPECT_NE(plan.problems[3].message.find("already on line 2"), std::string::npos);
+    EXPECT_NE(plan.problems[4].message.find("already given on line 2"), std::string::npos);
+}
+
+TEST(PlanReader, AHeaderWithoutItsColumnsIsRefused) {
+    EXPECT_EQ(ProblemLines(ReadPlan("")), std::vector<int>{1});
+    EXPECT_EQ(ProblemLines(ReadPlan("mac,ip\n00-1a-2b-3c-4d-01,198.51.100.40\n")), std::vector<int>{1});
+    EXPECT_EQ(ProblemLines(ReadPlan("mac,new_ip,MAC\n")), std::vector<int>{1});
+    EXPECT_TRUE(ReadPlan("mac,new_ip\n").problems.empty()) << "a plan with no lines is a plan";
+}
+
+TEST(PlanReader, EscapesWhatItQuotes) {
+    Plan plan = ReadPlan("mac,new_ip\n\x1b]0;owned\x07,1.2.3.4\n");
+    ASSERT_EQ(plan.problems.size(), 1u);
+    EXPECT_EQ(plan.problems[0].message.find('\x1b'), std::string::npos);
+}
+
+// Found: 01 at .30 (in the plan), 02 at .31 (not in the plan), 03 at .32 (in the plan, no change asked).
+struct CheckFixture : ::testing::Test {
+    CheckFixture() {
+        for (auto [last, ip] : {std::pair<uint8_t, const char*>{1, "198.51.100.30"},
+                                {2, "198.51.100.31"},
+                                {3, "198.51.100.32"},
+                                {4, "192.168.0.10"}}) {
+            quillmast::DeviceReply reply;
+            std::strcpy(reply.ip, ip);
+            reply.hasMac = true;
+            Mac mac = MacOf(last);
+            std::memcpy(reply.mac, mac.data(), 6);
+            devices.Apply(reply, 0, Ip(ip));
+        }
+    }
+    CheckedPlan Check(const std::string& lines) {
+        Plan plan = ReadPlan("mac,new_ip\n" + lines);
+        EXPECT_TRUE(plan.problems.empty());
+        return CheckPlan(plan.lines, NetworkView{devices, links, host});
+    }
+    std::vector<int> Problems(const std::string& lines) {
+        std::vector<int> out;
+        for (const PlanProblem& problem : Check(lines).problems)
+            out.push_back(problem.line);
+        return out;
+    }
+    DeviceList devices;
+    std::vector<Link> links{Link{"lan0", 2, Subnet{Ip("198.51.100.1"), 24}}};
+    std::vector<Ipv4> host{Ip("198.51.100.1"), Ip("127.0.0.1")};
+};
+
+TEST_F(CheckFixture, AcceptsChangesToFreeAddressesAndSkipsTheRest) {
+    CheckedPlan checked =
+        Check("00-1a-2b-3c-4d-01,198.51.100.40\n00-1a-2b-3c-4d-03,\n00-1a-2b-3c-4d-04,198.51.100.41\n"
+              "00-1a-2b-3c-4d-09,\n");
+    ASSERT_TRUE(checked.problems.empty());
+    ASSERT_EQ(checked.items.size(), 4u);
+    EXPECT_EQ(checked.items[0].status, ChangeStatus::Waiting);
+    EXPECT_EQ(checked.items[0].oldIp, "198.51.100.30");
+    EXPECT_EQ(checked.items[0].newIp, "198.51.100.40");
+    EXPECT_EQ(checked.items[1].status, ChangeStatus::Skipped);
+    EXPECT_EQ(checked.items[2].status, ChangeStatus::Waiting);
+    EXPECT_EQ(checked.items[3].status, ChangeStatus::Skipped) << "no change asked, so not looked for";
+    EXPECT_EQ(checked.itemLines, (std::vector<int>{2, 3, 4, 5}));
+}
+
+TEST_F(CheckFixture, RefusesWhatTheNetworkForbids) {
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-09,198.51.100.40\n"), std::vector<int>{2}) << "unknown MAC";
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-01,198.51.100.31\n"), std::vector<int>{2}) << "held outside the plan";
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-01,198.51.100.32\n00-1a-2b-3c-4d-03,\n"), std::vector<int>{2})
+        << "held by a device the plan leaves where it is";
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-01,198.51.100.1\n"), std::vector<int>{2}) << "this host's address";
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-01,198.51.100.255\n00-1a-2b-3c-4d-04,198.51.100.0\n"),
+              (std::vector<int>{2, 3}));
+}
+
+TEST_F(CheckFixture, DevicesThatMoveFreeTheirAddresses) {
+    CheckedPlan swap = Check("00-1a-2b-3c-4d-01,198.51.100.31\n00-1a-2b-3c-4d-02,198.51.100.30\n");
+    EXPECT_TRUE(swap.problems.empty());
+    // 02 cannot move (01 keeps .30), so it keeps .31 and 03 cannot have it either.
+    EXPECT_EQ(Problems("00-1a-2b-3c-4d-02,198.51.100.30\n00-1a-2b-3c-4d-03,198.51.100.31\n"),
+              (std::vector<int>{2, 3}));
+    CheckedPlan same = Check("00-1a-2b-3c-4d-02,198.51.100.31\n");
+    ASSERT_EQ(same.items.size(), 1u);
+    EXPECT_EQ(same.items[0].status, ChangeStatus::Skipped) << "it already has that address: nothing to send";
+}
+
+TEST_F(CheckFixture, AllocationSkipsHeldAddressesInMacOrder) {
+    // Add two more factory-address devices, heard before the ones above in MAC order.
+    for (uint8_t last : {0, 5}) {
+        quillmast::DeviceReply reply;
+        std::strcpy(reply.ip, "192.168.0.10");
+        reply.hasMac = true;
+        Mac mac = MacOf(last);
+        std::memcpy(reply.mac, mac.data(), 6);
+        devices.Apply(reply, 0, Ip("192.168.0.10"));
+    }
+    std::vector<DeviceRow> rows = BuildRows(devices, links, host);
+    Allocation unreachable =
+        AllocateFrom(Ip("198.51.100.30"), Selection::Unreachable, devices, rows, links, host);
+    ASSERT_EQ(unreachable.error, "");
+    ASSERT_EQ(unreachable.lines.size(), 3u);
+    EXPECT_EQ(unreachable.lines[0].mac, MacOf(0));
+    EXPECT_EQ(unreachable.lines[0].newIp, Ip("198.51.100.33")) << ".30 to .32 are held";
+    EXPECT_EQ(unreachable.lines[1].mac, MacOf(4));
+    EXPECT_EQ(unreachable.lines[1].newIp, Ip("198.51.100.34"));
+    EXPECT_EQ(unreachable.lines[2].newIp, Ip("198.51.100.35"));
+    // The allocation passes the plan checks.
+    EXPECT_TRUE(CheckPlan(unreachable.lines, NetworkView{devices, links, host}).problems.empty());
+
+    Allocation all = AllocateFrom(Ip("198.51.100.250"), Selection::All, devices, rows, links, host);
+    EXPECT_NE(all.error, "") << "six devices do not fit in .250 to .254";
+    EXPECT_TRUE(all.lines.empty());
+    EXPECT_NE(AllocateFrom(Ip("203.0.113.5"), Selection::All, devices, rows, links, host).error, "")
+        << "no link's subnet holds it";
+    EXPECT_NE(AllocateFrom(Ip("198.51.100.255"), Selection::All, devices, rows, links, host).error, "");
+    Allocation duplicates =
+        AllocateFrom(Ip("198.51.100.2"), Selection::Duplicate, devices, rows, links, host);
+    EXPECT_EQ(duplicates.lines.size(), 3u) << "all three at 192.168.0.10";
+}
+
+} // namespace
+} // namespace quillctl
