@@ -107,7 +107,7 @@ void CIpConfigDlg::OnOK() {
     // The worker's message is the quick way back; this check is the sure one, so a post that was
     // lost (or a worker that never started) cannot leave the dialog with both buttons disabled.
     ::SetTimer(m_hWnd, kWorkerCheckTimer, kWorkerCheckMs, CheckWorker);
-    FinishIfWorkerEnded();
+    FinishIfWorkerEnded(0);
 }
 
 void CIpConfigDlg::OnCancel() {
@@ -124,16 +124,16 @@ void CIpConfigDlg::OnIpFieldChanged(NMHDR*, LRESULT* pResult) { *pResult = 0; }
 
 LRESULT CIpConfigDlg::OnSetIpDone(WPARAM, LPARAM) {
     m_setIpDone.Taken();
-    FinishIfWorkerEnded();
+    // The worker posts as its very last step, so when its message is real the thread ends at once;
+    // the short grace only covers that last moment.
+    FinishIfWorkerEnded(200);
     return 0;
 }
 
-void CIpConfigDlg::FinishIfWorkerEnded() {
+void CIpConfigDlg::FinishIfWorkerEnded(DWORD graceMs) {
     if (!m_bApplying)
         return;
-    // The worker posts as its very last step, so when its message is real the thread ends at once;
-    // the short wait only covers that last moment.
-    if (m_hSetIpThread && ::WaitForSingleObject(m_hSetIpThread, 200) != WAIT_OBJECT_0)
+    if (m_hSetIpThread && ::WaitForSingleObject(m_hSetIpThread, graceMs) != WAIT_OBJECT_0)
         return;
     ::KillTimer(m_hWnd, kWorkerCheckTimer);
     m_bApplying = false;
@@ -142,5 +142,5 @@ void CIpConfigDlg::FinishIfWorkerEnded() {
 
 void CALLBACK CIpConfigDlg::CheckWorker(HWND hWnd, UINT, UINT_PTR, DWORD) {
     if (auto* dlg = dynamic_cast<CIpConfigDlg*>(CWnd::FromHandlePermanent(hWnd)))
-        dlg->FinishIfWorkerEnded();
+        dlg->FinishIfWorkerEnded(0); // never holds up the window while the worker still runs
 }

@@ -52,8 +52,8 @@ class CIpConfigDlg : public CDialog {
   private:
     // Ends the wait for the worker once it has ended, whichever way the dialog learnt of it (its
     // message, or the check that covers a message that was never delivered). A WM_SETIP_DONE from
-    // anywhere else while the worker still runs changes nothing.
-    void FinishIfWorkerEnded();
+    // anywhere else while the worker still runs changes nothing. Waits at most `graceMs` for the end.
+    void FinishIfWorkerEnded(DWORD graceMs);
     static void CALLBACK CheckWorker(HWND hWnd, UINT, UINT_PTR id, DWORD);
     static constexpr UINT_PTR kWorkerCheckTimer = 1;
     static constexpr UINT kWorkerCheckMs = 500;
