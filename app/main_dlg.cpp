@@ -8,6 +8,7 @@
 #include "app.h"
 #include "ipconfig_dlg.h"
 #include "open_device_web_page.h"
+#include "redraw_off.h"
 #include "lang/dialog_font.h"
 #include "lang/lang_resource.h"
 #include "lang/lang_text.h"
@@ -157,8 +158,18 @@ void CMainDlg::OnWeb() { OpenDeviceWebPage(*this, m_listDevices); }
 LRESULT CMainDlg::OnDevicesChanged(WPARAM, LPARAM) {
     // Taken before the pass, so a change the receiver makes during it posts a new message.
     m_devicesChanged.Taken();
-    SyncListWithTable();
+    SyncListWithTableOrRetry();
     return 0;
+}
+
+void CMainDlg::SyncListWithTableOrRetry() {
+    // A pass that fails (a text that cannot be allocated) leaves the list behind the table; it is
+    // tried again shortly instead of waiting for a device to change.
+    try {
+        SyncListWithTable();
+    } catch (...) {
+        ::SetTimer(m_hWnd, kRetrySyncTimer, kRetrySyncDelayMs, RetrySync);
+    }
 }
 
 namespace {
@@ -197,44 +208,56 @@ void CMainDlg::SyncListWithTable() {
     }
     if (listed == snap.count && snap.ipChanged.none())
         return;
-    // Hundreds of rows can arrive in one pass; repainting after each insert would keep the window
-    // from answering for seconds.
-    m_listDevices.SetRedraw(FALSE);
-    for (int row = 0; row < listed; ++row)
-        if (snap.ipChanged.test(static_cast<size_t>(row)))
-            m_listDevices.SetItemText(row, 1, LangText(snap.ip[row]).c_str());
-    // Inserting is slow when the system is busy (a flood keeps Wine's server at work on every list
-    // call): a pass stops after its time budget and the rest follows in the next one, so the
-    // window answers in between.
-    const auto passEnds = std::chrono::steady_clock::now() + kSyncPassBudget;
     bool refused = false, unfinished = false;
-    for (int row = listed; row < snap.count && !refused; ++row) {
-        if (row > listed && std::chrono::steady_clock::now() >= passEnds) {
-            unfinished = true;
-            break;
+    try {
+        // Hundreds of rows can arrive in one pass; repainting after each insert would keep the window
+        // from answering for seconds.
+        CRedrawOff quiet(m_listDevices);
+        for (int row = 0; row < listed; ++row)
+            if (snap.ipChanged.test(static_cast<size_t>(row)))
+                m_listDevices.SetItemText(row, 1, LangText(snap.ip[row]).c_str());
+        // Inserting is slow when the system is busy (a flood keeps Wine's server at work on every list
+        // call): a pass stops after its time budget and the rest follows in the next one.
+        const auto passEnds = std::chrono::steady_clock::now() + kSyncPassBudget;
+        for (int row = listed; row < snap.count && !refused; ++row) {
+            if (row > listed && std::chrono::steady_clock::now() >= passEnds) {
+                unfinished = true;
+                break;
+            }
+            // The texts first: a row is inserted whole or not at all.
+            char mac[18];
+            FormatMac(snap.mac[row], mac);
+            const std::wstring ipText = LangText(snap.ip[row]), macText = WidenText(mac, CP_ACP);
+            wchar_t number[16];
+            std::swprintf(number, std::size(number), L"%d", row + 1);
+            if (m_listDevices.InsertItem(row, number) != row) {
+                refused = true;
+                break;
+            }
+            m_listDevices.SetItemText(row, 1, ipText.c_str());
+            m_listDevices.SetItemText(row, 2, macText.c_str());
         }
-        wchar_t number[16];
-        std::swprintf(number, std::size(number), L"%d", row + 1);
-        if (m_listDevices.InsertItem(row, number) != row) {
-            refused = true;
-            break;
-        }
-        char mac[18];
-        FormatMac(snap.mac[row], mac);
-        m_listDevices.SetItemText(row, 1, LangText(snap.ip[row]).c_str());
-        m_listDevices.SetItemText(row, 2, WidenText(mac, CP_ACP).c_str());
+    } catch (...) {
+        // The next pass rewrites the addresses this one may not have reached.
+        CriticalSectionLock lock(m_csDevices);
+        m_ipChangedRows |= snap.ipChanged;
+        throw;
     }
-    m_listDevices.SetRedraw(TRUE);
-    m_listDevices.Invalidate();
-    // A row the list refused is tried again shortly, without waiting for a device to change.
-    if (refused || (unfinished && !AnnounceTableChange()))
+    // The rest of an unfinished pass follows on a timer, not a posted message: posted messages are
+    // taken before input and painting, so a catch-up of hundreds of rows would hold up a click on
+    // Refresh until its end. A row the list refused is tried again a little later, without waiting
+    // for a device to change.
+    if (unfinished)
+        ::SetTimer(m_hWnd, kRetrySyncTimer, kContinueSyncDelayMs, RetrySync);
+    else if (refused)
         ::SetTimer(m_hWnd, kRetrySyncTimer, kRetrySyncDelayMs, RetrySync);
 }
 
 void CALLBACK CMainDlg::RetrySync(HWND hWnd, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(hWnd, id);
+    // Called by the system's message dispatch, which no exception may reach.
     if (auto* dlg = dynamic_cast<CMainDlg*>(CWnd::FromHandlePermanent(hWnd)))
-        dlg->SyncListWithTable();
+        dlg->SyncListWithTableOrRetry();
 }
 
 void CMainDlg::StopThread(CHandle& thread, DWORD timeout) {

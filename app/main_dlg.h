@@ -59,9 +59,11 @@ class CMainDlg : public CDialog, public DiscoveryState, public IpConfigHost {
     void InsertListColumn(int col, const char* key, int format, int width);
     // Brings the list in step with the table: new rows appended, changed IP texts rewritten.
     void SyncListWithTable();
+    void SyncListWithTableOrRetry();
     static void CALLBACK RetrySync(HWND hWnd, UINT, UINT_PTR id, DWORD);
     static constexpr UINT_PTR kRetrySyncTimer = 1;
     static constexpr UINT kRetrySyncDelayMs = 100;
+    static constexpr UINT kContinueSyncDelayMs = USER_TIMER_MINIMUM;
     static constexpr std::chrono::milliseconds kSyncPassBudget{40};
     // Waits for a discovery thread, terminating it (exit code 9000) if it has not ended in time.
     static void StopThread(CHandle& thread, DWORD timeout);

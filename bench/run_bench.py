@@ -12,7 +12,9 @@ What it measures:
   - the search period (mean and spread) from the simulated devices' log;
   - the time from a device taking its new address to the IP Config dialog closing;
   - CPU use with 256 rows listed (devices still answering, and all quiet), peak memory, .exe size;
-  - start-up to the shown window against a bare Win32 dialog started the same way (a ratio).
+  - start-up to the shown window against a bare Win32 dialog started the same way (a ratio);
+  - the time from a real mouse click on Refresh to the list being emptied, while 256 devices answer and
+    a flood arrives (ten clicks a run).
 """
 
 import argparse
@@ -28,6 +30,7 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 import lab  # noqa: E402
 import process_stats  # noqa: E402
+from test_flood import refresh_click_waits  # noqa: E402
 from test_ip_change import CONFIG_CAPTION, open_config  # noqa: E402
 
 DEVICE_COUNTS = (1, 16, 64, 256, 1024)
@@ -180,6 +183,11 @@ def measure(repeats):
     print(f"  new address shown: {figures['new_address_shown']}", flush=True)
     figures["confirm_to_close"] = [confirm_to_close_run() for _ in range(repeats)]
     print(f"  confirm to close: {figures['confirm_to_close']}", flush=True)
+    figures["refresh_click_ms"] = []
+    for _ in range(repeats):
+        with lab.ProcessGroup(run_logs("refresh-click")) as session:
+            figures["refresh_click_ms"] += refresh_click_waits(session)
+    print(f"  click on Refresh to emptied list: {figures['refresh_click_ms']} ms", flush=True)
     program, bare = [], []
     for _ in range(max(repeats, 5)):
         program.append(startup_run(lab.program_exe(), lab.MAIN_CAPTION, "escape"))
@@ -230,6 +238,10 @@ def table(figures):
     lines.append(f"| CPU, 256 rows, network quiet | {median([f['cpu_quiet_percent'] for f in foot]):.2f} % of one core |")
     lines.append(f"| peak resident memory (Wine process) | {max(f['peak_resident_kib'] for f in foot) / 1024:.1f} MiB |")
     lines.append(f"| quillmast.exe | {figures['exe_bytes']:,} bytes |")
+    clicks = figures.get("refresh_click_ms")
+    if clicks:
+        lines.append(f"| a mouse click on Refresh to the list emptied, 256 devices and a flood | median "
+                     f"{median(clicks):.0f} ms, max {max(clicks)} ms over {len(clicks)} clicks |")
     program, bare = median(figures["startup"]["program"]), median(figures["startup"]["bare_dialog"])
     lines.append(f"| launch to shown window | program {program * 1000:.0f} ms, bare dialog {bare * 1000:.0f} ms, "
                  f"ratio {program / bare:.2f} |")

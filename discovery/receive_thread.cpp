@@ -40,6 +40,8 @@ int ReadDatagram(const DiscoveryState& state, uint8_t (&buffer)[kReplyBufferSize
         return -1;
     case WSAEMSGSIZE: // a longer datagram still yields its first 512 bytes
         return static_cast<int>(sizeof(buffer));
+    case WSAENOTSOCK: // the window closed the socket to end this thread: nothing more will come
+        return -1;
     default:
         return 0;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // Owners of the socket layer and of one socket, so that each is released exactly once, in the order
 // the owner's members are declared in.
-#include <utility>
+#include <atomic>
 
 #include <winsock2.h>
 
@@ -28,6 +28,9 @@ class WinsockSession {
     bool m_started = false;
 };
 
+// The window's thread closes the receiving socket on Escape to end the receiver's wait while the
+// receiver may be reading it: the handle is atomic, so the receiver sees either the open socket or
+// INVALID_SOCKET, never a value in between, and a socket closed once is never closed twice.
 class SocketHandle {
   public:
     SocketHandle() = default;
@@ -36,15 +39,18 @@ class SocketHandle {
     SocketHandle& operator=(const SocketHandle&) = delete;
     SocketHandle& operator=(SOCKET s) {
         Close();
-        m_socket = s;
+        m_socket.store(s, std::memory_order_release);
         return *this;
     }
 
-    operator SOCKET() const { return m_socket; }
-    bool IsOpen() const { return m_socket != INVALID_SOCKET; }
+    operator SOCKET() const { return m_socket.load(std::memory_order_acquire); }
+    bool IsOpen() const { return m_socket.load(std::memory_order_acquire) != INVALID_SOCKET; }
     // The close's own result; 0 when there was nothing to close.
-    int Close() { return IsOpen() ? ::closesocket(std::exchange(m_socket, INVALID_SOCKET)) : 0; }
+    int Close() {
+        SOCKET s = m_socket.exchange(INVALID_SOCKET, std::memory_order_acq_rel);
+        return s != INVALID_SOCKET ? ::closesocket(s) : 0;
+    }
 
   private:
-    SOCKET m_socket = INVALID_SOCKET;
+    std::atomic<SOCKET> m_socket{INVALID_SOCKET};
 };

@@ -9,11 +9,12 @@
 
 class CPostedResult {
   public:
-    // True when a message is queued now or was already waiting.
-    bool Post(HWND hWnd, UINT msg) {
+    // True when a message is queued now or was already waiting. `wParam` lets the window tell the
+    // poster's message from one of the same number that anyone else could post.
+    bool Post(HWND hWnd, UINT msg, WPARAM wParam = 0) {
         if (m_queued.exchange(true, std::memory_order_acq_rel))
             return true;
-        if (::PostMessageW(hWnd, msg, 0, 0))
+        if (::PostMessageW(hWnd, msg, wParam, 0))
             return true;
         m_queued.store(false, std::memory_order_release);
         return false;

@@ -103,11 +103,24 @@ void CIpConfigDlg::OnOK() {
     EnableDlgItem(IDCANCEL, FALSE);
     m_busy.Start();
     m_bApplying = true;
-    m_hSetIpThread = ::CreateThread(nullptr, 0, SetIpThread, this, 0, nullptr);
+    m_graceGiven = false;
+    m_hSetIpThread = m_startWorker(SetIpThread, this, &m_setIpThreadId);
+    if (!m_hSetIpThread) {
+        // Nothing was sent, so this is a change that failed, and is told as one: closing quietly would
+        // look as if the device had taken the address.
+        m_bApplying = false;
+        ::MessageBoxW(nullptr, L"Set IP fail!", L"Error", MB_ICONERROR);
+        OnCancel();
+        return;
+    }
     // The worker's message is the quick way back; this check is the sure one, so a post that was
-    // lost (or a worker that never started) cannot leave the dialog with both buttons disabled.
+    // lost cannot leave the dialog with both buttons disabled.
     ::SetTimer(m_hWnd, kWorkerCheckTimer, kWorkerCheckMs, CheckWorker);
     FinishIfWorkerEnded(0);
+}
+
+HANDLE CIpConfigDlg::StartThread(LPTHREAD_START_ROUTINE proc, LPVOID param, DWORD* threadId) {
+    return ::CreateThread(nullptr, 0, proc, param, 0, threadId);
 }
 
 void CIpConfigDlg::OnCancel() {
@@ -122,11 +135,14 @@ void CIpConfigDlg::OnCancel() {
 
 void CIpConfigDlg::OnIpFieldChanged(NMHDR*, LRESULT* pResult) { *pResult = 0; }
 
-LRESULT CIpConfigDlg::OnSetIpDone(WPARAM, LPARAM) {
+LRESULT CIpConfigDlg::OnSetIpDone(WPARAM wParam, LPARAM) {
     m_setIpDone.Taken();
     // The worker posts as its very last step, so when its message is real the thread ends at once;
-    // the short grace only covers that last moment.
-    FinishIfWorkerEnded(200);
+    // the short grace only covers that last moment. It is given once, and only to a message that
+    // names this dialog's worker: anyone may post this number, and each wait holds up the window.
+    const bool ownWorker = m_bApplying && wParam == m_setIpThreadId && !m_graceGiven;
+    m_graceGiven |= ownWorker;
+    FinishIfWorkerEnded(ownWorker ? kWorkerGraceMs : 0);
     return 0;
 }
 

@@ -13,8 +13,8 @@
 #include "resource.h"
 #include "wire_protocol.h"
 
-// Posted (never sent) by SetIpThread to the dialog when it is done, on every path. wParam and lParam
-// are 0.
+// Posted (never sent) by SetIpThread to the dialog when it is done, on every path. wParam is the
+// worker's thread id, lParam 0.
 inline constexpr UINT WM_SETIP_DONE = WM_USER + 100;
 
 class CIpConfigDlg : public CDialog {
@@ -38,6 +38,8 @@ class CIpConfigDlg : public CDialog {
     CHandle m_hSetIpThread;
     // WM_SETIP_DONE, posted by the worker as the last thing it does.
     CPostedResult m_setIpDone;
+    // How OK starts the worker: CreateThread. Tests put a starter here that fails.
+    HANDLE (*m_startWorker)(LPTHREAD_START_ROUTINE proc, LPVOID param, DWORD* threadId) = StartThread;
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -57,10 +59,14 @@ class CIpConfigDlg : public CDialog {
     static void CALLBACK CheckWorker(HWND hWnd, UINT, UINT_PTR id, DWORD);
     static constexpr UINT_PTR kWorkerCheckTimer = 1;
     static constexpr UINT kWorkerCheckMs = 500;
+    static constexpr DWORD kWorkerGraceMs = 200;
+    static HANDLE StartThread(LPTHREAD_START_ROUTINE proc, LPVOID param, DWORD* threadId);
     void SetCaption(int id, const char* key) const;
     void ShowRow(const uint8_t (&mac)[quillmast::kMacSize], const char* ip);
     void SetUpBusyIndicator();
 
     // From OK until WM_SETIP_DONE the worker uses this object, so the dialog must not end then.
     bool m_bApplying = false;
+    DWORD m_setIpThreadId = 0;
+    bool m_graceGiven = false;
 };

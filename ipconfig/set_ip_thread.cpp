@@ -47,6 +47,6 @@ DWORD WINAPI SetIpThread(LPVOID param) {
 
     // The last use of the dialog: it may be gone as soon as this is posted. A post that fails is
     // covered by the dialog's own check for this thread's end.
-    dlg->m_setIpDone.Post(dlg->m_hWnd, WM_SETIP_DONE);
+    dlg->m_setIpDone.Post(dlg->m_hWnd, WM_SETIP_DONE, ::GetCurrentThreadId());
     return 1;
 }

@@ -12,6 +12,7 @@ pipe ends it inherited: only the write end of its output pipe may be among them.
 import os
 import shutil
 import subprocess
+import tempfile
 from pathlib import Path
 
 import lab
@@ -22,6 +23,11 @@ SYSTEM_ARP = r"C:\windows\system32\arp.exe"
 
 
 def windows_path(path):
+    """The path as the lab's Wine prefix names it: C: for its own drive_c, Z: for the rest."""
+    path = Path(path)
+    drive_c = Path(os.environ["WINEPREFIX"]) / "drive_c"
+    if path.is_relative_to(drive_c):
+        return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
     return "Z:" + str(path).replace("/", "\\")
 
 
@@ -45,19 +51,29 @@ def recorder_as_system_arp(recorder, monkeypatch):
     return lambda: system_arp.write_bytes(original)
 
 
+def short_scratch_folder():
+    """A new folder with a short Windows path, inside the lab's own prefix: Wine 8's ShellExecute reads the
+    http handler's command line, which names the recorder and its log, into 256 characters, and a
+    program's own path is limited to 260. A checkout in a deep folder must not reach either."""
+    drive_c = Path(os.environ["WINEPREFIX"]) / "drive_c"
+    return Path(tempfile.mkdtemp(prefix="w", dir=drive_c))
+
+
 def test_web_runs_the_systems_arp_and_opens_the_device_page(session, monkeypatch):
     recorder = Path(lab.program_exe()).parent / "web_tests" / "qm_launch_recorder.exe"
     lab.expect(recorder.exists(), f"{recorder} missing: build the Windows tree")
     restore = recorder_as_system_arp(recorder, monkeypatch)
+    tmp = short_scratch_folder()
     try:
-        check_web(session, monkeypatch, recorder)
+        check_web(session, monkeypatch, recorder, tmp)
     finally:
         restore()
+        # The test's log folder keeps what the recorders wrote.
+        shutil.copytree(tmp, session.logs / "web", ignore=shutil.ignore_patterns("*.exe"))
+        shutil.rmtree(tmp, ignore_errors=True)
 
 
-def check_web(session, monkeypatch, recorder):
-    # In the test's log folder, so a failure keeps what the recorders wrote.
-    tmp = session.logs / "web"
+def check_web(session, monkeypatch, recorder, tmp):
     downloads, current = tmp / "downloads", tmp / "current"
     downloads.mkdir(parents=True)
     current.mkdir()

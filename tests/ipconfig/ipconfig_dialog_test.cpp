@@ -344,3 +344,45 @@ TEST_F(IpConfigDialogTest, ADoneMessageThatNeverArrivesStillEndsTheWait) {
     m_owner.m_bChangePending.store(0, std::memory_order_release);
     EXPECT_TRUE(run.WaitEnded(3s));
 }
+
+TEST_F(IpConfigDialogTest, DoneMessagesFromOutsideDoNotHoldUpTheWindow) {
+    auto& run = OpenOnOneDevice();
+    run.SetAddress(198, 51, 100, 77);
+    run.Press(IDOK);
+    ASSERT_TRUE(WaitForPending());
+    // Messages of the worker's number from elsewhere, then one to the address control behind them:
+    // it is handled only once the window has gone through all of them.
+    for (int i = 0; i < 10; ++i)
+        ::PostMessageW(run.Window(), WM_SETIP_DONE, 0, 0);
+    const auto posted = Clock::now();
+    ::PostMessageW(run.Item(IDC_IPADDRESS), IPM_SETADDRESS, 0, MAKEIPADDRESS(198, 51, 100, 99));
+    ASSERT_TRUE(test::WaitUntil([&] { return run.Address()[3] == 99; }, 10s));
+    EXPECT_LT(Clock::now() - posted, 500ms);
+    EXPECT_FALSE(run.Ended());
+    m_owner.m_bChangePending.store(0, std::memory_order_release);
+    EXPECT_TRUE(run.WaitEnded(3s));
+}
+
+TEST_F(IpConfigDialogTest, AWorkerThatCannotStartIsAChangeThatFailed) {
+    auto& run = OpenOnOneDevice();
+    const_cast<CIpConfigDlg&>(run.Dialog()).m_startWorker = [](LPTHREAD_START_ROUTINE, LPVOID,
+                                                               DWORD*) -> HANDLE {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    };
+    run.SetAddress(198, 51, 100, 77);
+    run.Press(IDOK);
+    HWND box = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (box = test::FindOwnDialog(L"Error")) != nullptr; }, 10s));
+    wchar_t text[64] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 64);
+    EXPECT_STREQ(text, L"Set IP fail!");
+    EXPECT_FALSE(run.Ended());
+    // Nothing was asked of the sender, and the list's device keeps its address.
+    EXPECT_FALSE(ChangePending());
+    EXPECT_TRUE(CommandTargetUntouched());
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(run.WaitEnded(3s));
+    EXPECT_EQ(run.Result(), IDCANCEL);
+    EXPECT_STREQ(m_owner.m_DeviceIp[0], "198.51.100.10");
+}

@@ -95,6 +95,25 @@ void MainWindowRun::PressButton(int id) const {
     ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
+void MainWindowRun::PressButtonAndWait(int id) const {
+    // A sent message is handled before any posted one, so a posted click followed by a sent ping
+    // could still be waiting when the ping returns: the click itself is sent.
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)),
+                          SMTO_NORMAL, 30000, &result);
+}
+
+void MainWindowRun::ClickButtonWithMouse(int id) const {
+    RECT rect{};
+    ::GetWindowRect(Item(id), &rect);
+    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, input, sizeof(INPUT));
+}
+
 void MainWindowRun::PressEscape() const {
     // Through the modal loop, as a key press: the dialog manager turns it into IDCANCEL.
     HWND target = FocusWindow() ? FocusWindow() : m_hWnd;

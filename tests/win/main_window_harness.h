@@ -39,7 +39,12 @@ class MainWindowRun {
 
     void ClickRow(int row) const;
     void ClickBelowRows() const;
+    // Posts the click, as a user's arrives: the test must wait for its effect.
     void PressButton(int id) const;
+    // Sends the click: returns once the window has handled it (for buttons that open no dialog).
+    void PressButtonAndWait(int id) const;
+    // A real mouse click at the button's centre, through the system's input queue.
+    void ClickButtonWithMouse(int id) const;
     void PressEscape() const;
 
     // Waits for the modal loop to end; returns false on time-out.

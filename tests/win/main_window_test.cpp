@@ -206,9 +206,13 @@ TEST(MainWindow, AfterManyRefreshesWhileDevicesAnswerTheListEqualsTheTable) {
         }
     });
     for (int i = 0; i < 30; ++i) {
-        run.PressButton(IDC_REFRESH);
+        // Handled before the devices stop: a posted click could still be queued then, on a busy
+        // machine, and empty a table that no reply would fill again.
+        run.PressButtonAndWait(IDC_REFRESH);
         ::Sleep(15 + i % 4 * 10);
     }
+    // The last Refresh is followed by replies before the devices stop.
+    ASSERT_TRUE(WaitUntil([&] { return run.TableRowCount() > 0; }, 5s));
     answering = false;
     devices.join();
     // Once the last replies are in, every row of the list shows its table row, in order.
