@@ -103,38 +103,11 @@ Answer click_command(ProbeSession& session, const CommandLine& command) {
     return {};
 }
 
-// A user's mouse click through the system's input queue (not a posted message, which would overtake
-// input the window has not taken yet), then how long until control <watched id> is disabled: what a
-// user waits for a click to take effect.
+// A user's mouse click, then how long until control <watched id> is disabled.
 Answer userclick_command(ProbeSession& session, const CommandLine& command) {
-    HWND target = control(session, command);
-    HWND watched = control(session, command, 1);
-    const auto timeout_ms = static_cast<ULONGLONG>(command.number(2));
-    if (!IsWindowVisible(target) || !IsWindowEnabled(target)) {
-        throw ProbeError("control is hidden or disabled");
-    }
-    RECT rect{};
-    GetWindowRect(target, &rect);
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    if (SendInput(2, input, sizeof(INPUT)) != 2) {
-        throw ProbeError("SendInput failed: " + std::to_string(GetLastError()));
-    }
-    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    while (IsWindowEnabled(watched)) {
-        if (GetTickCount64() > deadline) {
-            throw ProbeError("the watched control is still enabled");
-        }
-        Sleep(1);
-    }
-    QueryPerformanceCounter(&now);
-    return {std::to_string((now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart), {}};
+    const auto ms = user_click_ms(control(session, command), control(session, command, 1),
+                                  static_cast<ULONGLONG>(command.number(2)));
+    return {std::to_string(ms), {}};
 }
 
 // WM_COMMAND straight to the dialog, as a menu or accelerator would send it.

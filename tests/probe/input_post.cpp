@@ -52,3 +52,31 @@ void type_character(HWND window, wchar_t character) {
     }
     send_checked(focus, WM_CHAR, character, 1);
 }
+
+long long user_click_ms(HWND target, HWND watched, ULONGLONG timeout_ms) {
+    if (!IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        throw ProbeError("control is hidden or disabled");
+    }
+    RECT rect{};
+    GetWindowRect(target, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    if (SendInput(2, input, sizeof(INPUT)) != 2) {
+        throw ProbeError("SendInput failed: " + std::to_string(GetLastError()));
+    }
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (IsWindowEnabled(watched)) {
+        if (GetTickCount64() > deadline) {
+            throw ProbeError("the watched control is still enabled");
+        }
+        Sleep(1);
+    }
+    QueryPerformanceCounter(&now);
+    return (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
+}

@@ -12,3 +12,7 @@ void post_key(HWND window, UINT virtual_key);
 void type_character(HWND focus_owner_thread_window, wchar_t character);
 // The window with the keyboard focus in the thread that owns `window`, or null.
 HWND focused_window(HWND window);
+// A user's mouse click on `target` through the system's input queue (not a posted message, which
+// would overtake input the program has not taken yet), then the milliseconds until `watched` is
+// disabled: what a user waits for the click to take effect. Throws after `timeout_ms`.
+long long user_click_ms(HWND target, HWND watched, ULONGLONG timeout_ms);

@@ -6,6 +6,7 @@
 #include "probe_session.h"
 #include "remote_list.h"
 #include "text_codec.h"
+#include "window_lookup.h"
 #include "window_messages.h"
 
 #include <commctrl.h>
@@ -129,6 +130,31 @@ Answer dblclick_command(ProbeSession& session, const CommandLine& command) {
     return {};
 }
 
+// A click that lands while the list fills: waits (here, without a round trip to the test) for the
+// list's first row, clicks it so that <watched id> is enabled, then clicks <id> by the mouse and
+// answers the milliseconds until <watched id> is disabled again.
+Answer fillclick_command(ProbeSession& session, const CommandLine& command) {
+    HWND list = session.target_list(command);
+    HWND dialog = session.target_dialog(command);
+    HWND target = child_by_id(dialog, static_cast<int>(command.number(0)));
+    HWND watched = child_by_id(dialog, static_cast<int>(command.number(1)));
+    const auto timeout_ms = static_cast<ULONGLONG>(command.number(2));
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    RemoteList remote(list);
+    auto wait = [&](auto ready, const char* what) {
+        while (!ready()) {
+            if (GetTickCount64() > deadline) {
+                throw ProbeError(std::string("timeout waiting for ") + what);
+            }
+            Sleep(1);
+        }
+    };
+    wait([&] { return remote.item_count() > 0; }, "a row");
+    post_click(list, row_centre(list, remote, 0));
+    wait([&] { return IsWindowEnabled(watched) != FALSE; }, "the watched control to be enabled");
+    return {std::to_string(user_click_ms(target, watched, timeout_ms)), {}};
+}
+
 // A click on the list below its last row (or below the header when it has none).
 Answer clickempty_command(ProbeSession& session, const CommandLine& command) {
     HWND list = session.target_list(command);
@@ -159,6 +185,9 @@ constexpr CommandEntry kCommands[] = {
     {L"selected", selected_command, "selected                         -> ok <selected rows>"},
     {L"select", select_command, "select <row>                     mouse click on the row's centre"},
     {L"dblclick", dblclick_command, "dblclick <row>                   double click on the row"},
+    {L"fillclick", fillclick_command,
+     "fillclick <id> <watched id> <ms>  first row listed: select it, mouse click <id> -> ok <ms until "
+     "disabled>"},
     {L"clickempty", clickempty_command, "clickempty                       click below the last row"},
 };
 
