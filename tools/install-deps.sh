@@ -12,8 +12,9 @@ PACKAGES=(
     libcli11-dev nlohmann-json3-dev
     # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
-    # the downloads: CPack's .deb needs dpkg-shlibdeps; their checks run under pytest
-    dpkg-dev python3-pytest
+    # the downloads: CPack's .deb needs dpkg-shlibdeps, its manual pages help2man; their checks run
+    # under pytest, the .deb's also through Debian's own checker
+    dpkg-dev help2man lintian python3-pytest
     # Windows cross-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     # running the Windows build

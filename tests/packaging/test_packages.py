@@ -74,7 +74,10 @@ def test_deb_is_named_and_described_with_the_version():
     fields = run("dpkg-deb", "-f", DEB, "Package", "Version", "Architecture").stdout
     assert fields.splitlines() == ["Package: quillctl", f"Version: {VERSION}", "Architecture: amd64"]
     contents = run("dpkg-deb", "-c", DEB).stdout
-    for path in ("./usr/bin/quillctl", "./usr/bin/quillsim", "./usr/share/doc/quillctl/README.md"):
+    for path in ("./usr/bin/quillctl", "./usr/bin/quillsim", "./usr/share/doc/quillctl/README.md",
+                 "./usr/share/doc/quillctl/copyright", "./usr/share/doc/quillctl/changelog.gz",
+                 "./usr/share/man/man1/quillctl.1.gz", "./usr/share/man/man1/quillsim.1.gz",
+                 "./usr/share/bash-completion/completions/quillctl"):
         assert f" {path}\n" in contents + "\n", path
 
 
@@ -90,3 +93,37 @@ def test_installed_quillctl_runs(installed_root):
 
 def test_machine_package_database_untouched(installed_root):
     assert run("dpkg-query", "-W", "quillctl").returncode != 0
+
+
+def test_debians_checker_finds_nothing_to_report():
+    # Every tag lintian shows by default (errors, warnings and informational notes): a package users
+    # install beside Debian's own should meet the same rules.
+    result = subprocess.run(["lintian", "--info", "--tag-display-limit", "0", str(DEB)], capture_output=True,
+                            text=True, timeout=300)
+    tags = [line for line in result.stdout.splitlines() if line[:2] in ("E:", "W:", "I:")]
+    assert tags == [] and result.returncode == 0, result.stdout + result.stderr
+
+
+def test_manual_pages_hold_every_command_and_option(installed_root):
+    # roff writes a hyphen as "\-".
+    page = run("zcat", installed_root / "usr/share/man/man1/quillctl.1.gz").stdout.replace("\\-", "-")
+    for words in (".SS find", ".SS set-ip", ".SS apply", ".SS web", "--format", "--dry-run", "Exit status"):
+        assert words in page, words
+    quillsim = run("zcat", installed_root / "usr/share/man/man1/quillsim.1.gz").stdout
+    assert "quillsim" in quillsim and VERSION in quillsim
+
+
+def test_completion_offers_commands_and_fixed_values(installed_root):
+    script = installed_root / "usr/share/bash-completion/completions/quillctl"
+    env = dict(os.environ, PATH=f"{installed_root / 'usr/bin'}:{os.environ['PATH']}")
+
+    def complete(line):
+        words = line.split(" ")
+        program = f"""source {script}; COMP_WORDS=({' '.join(repr(w) for w in words)}); COMP_CWORD={len(words) - 1}
+                      _quillctl; printf '%s\\n' "${{COMPREPLY[@]}}" """
+        return run("bash", "-c", program, env=env).stdout.split()
+
+    assert complete("quillctl ") == ["find", "set-ip", "apply", "web"]
+    assert complete("quillctl find --form") == ["--format"]
+    assert complete("quillctl find --format ") == ["table", "csv", "json", "jsonl"]
+    assert complete("quillctl apply --select d") == ["duplicate"]
