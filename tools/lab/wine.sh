@@ -51,6 +51,9 @@ wine_up() {
     pc=$name-pc
     ensure_template
     cp -a "$TEMPLATE/prefix" "$state/prefix"
+    # The Windows programs see the build tree as drive W: (tools/wine-run starts them there), so their
+    # paths stay short however deep the checkout lies: Wine 8 cuts a program's path at 260 characters.
+    ln -sfn "${QM_BUILD_WIN:-$QM_ROOT/build/win}" "$state/prefix/dosdevices/w:"
     local -a env
     mapfile -t env < <(wine_env "$state/prefix"; display_env "$name")
     # Wine's services inherit the stderr of whoever starts them first: start them here, into a log,
