@@ -8,8 +8,9 @@ set -euo pipefail
 PACKAGES=(
     # host build and tests
     cmake g++ make python3 googletest
-    # header-only libraries of quillctl (command line, JSON), used by both builds
-    libcli11-dev nlohmann-json3-dev
+    # header-only libraries of quillctl (command line, JSON), used by both builds; its XML parser
+    # (the Windows build compiles the same version from Debian's source, see tools/fetch-sources.sh)
+    libcli11-dev nlohmann-json3-dev libpugixml-dev curl
     # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
     # the downloads: CPack's .deb needs dpkg-shlibdeps, its manual pages help2man; their checks run
@@ -25,7 +26,11 @@ PACKAGES=(
     iproute2 procps tcpdump util-linux
     # the end-to-end and lab tests (Debian's python3, which tools/e2e.sh runs)
     python3-pytest python3-pytest-timeout
+    # a WS-Discovery responder the project did not write, started by the tests in the lab only
+    wsdd
 )
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
@@ -36,6 +41,7 @@ for pkg in "${PACKAGES[@]}"; do
 done
 
 if ((${#missing[@]} == 0)); then
+    bash "$ROOT/tools/fetch-sources.sh"
     exit 0
 fi
 
@@ -47,7 +53,32 @@ fi
 
 echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+
+# Daemons among the packages (wsdd) must never run on this machine's own network: masked before
+# they are installed, so neither the install nor a boot starts them; the tests start them in the lab.
+for service in wsdd.service; do
+    if [[ ! -e /etc/systemd/system/$service ]]; then
+        mkdir -p /etc/systemd/system
+        ln -s /dev/null "/etc/systemd/system/$service"
+    fi
+done
+# And no service start at all while packages are set up (Debian's policy-rc.d convention).
+policy=/usr/sbin/policy-rc.d
+made_policy=""
+if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\n# Made by Quillmast tools/install-deps.sh while it installs; removed after.\nexit 101\n' >"$policy"
+    chmod 755 "$policy"
+    made_policy=1
+fi
+trap 'if [[ -n $made_policy ]]; then rm -f "$policy"; fi' EXIT
+
 # Another apt run may hold the lock (a big install at machine set-up): wait for it.
 apt_opts=(-y -q -o DPkg::Lock::Timeout=1800)
 apt-get "${apt_opts[@]}" update
 apt-get "${apt_opts[@]}" install "${missing[@]}"
+bash "$ROOT/tools/fetch-sources.sh"
+if [[ -d /run/systemd/system ]] && systemctl is-active --quiet wsdd.service; then
+    systemctl stop wsdd.service
+    echo "install-deps: wsdd.service was running on this machine's network and was stopped" >&2
+    exit 1
+fi

@@ -92,6 +92,9 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
             throw CommandError(kExitFailure, "cannot write the report " + options.reportPath + ": " + error);
     }
     PlanSource source = ReadSource(options);
+    if (std::any_of(source.plan.problems.begin(), source.plan.problems.end(),
+                    [](const PlanProblem& problem) { return problem.refusedOutright; }))
+        RefusePlan(source.plan.problems, options, err);
 
     Session session = OpenSession(host, options.interfaces);
     Search search(*session.wire, session.links, err);

@@ -6,6 +6,8 @@
 
 #include "commands.h"
 #include "exit_status.h"
+#include "text_escape.h"
+#include "wsd_names.h"
 
 #ifndef QUILLCTL_VERSION
 #error QUILLCTL_VERSION must be defined by the build
@@ -19,7 +21,8 @@ const char* const kExitStatusText = R"(
 Exit status:
   0  done as asked
   1  anything else, e.g. a socket that cannot be set up (the system's message says why), an interruption
-  2  bad usage: an unknown option or interface, a refused address, an unreadable plan, a plan with errors
+  2  bad usage: an unknown option or interface, a refused address, an unreadable plan, a plan with errors,
+     a change asked of a WS-Discovery device
   3  a change not confirmed within the wait, or confirmed with another address than asked
   4  a named device not found (for find: fewer than --count devices answered))";
 
@@ -45,16 +48,33 @@ CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& valu
 int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostream& out, std::ostream& err) {
     CLI::App app{"quillctl " QUILLCTL_VERSION
                  ": finds network cameras and similar devices by their multicast "
-                 "search, on every network card,\nand gives them new IPv4 addresses.",
+                 "search (and by WS-Discovery,\nwhatever their make), on every network card, and gives "
+                 "them new IPv4 addresses.",
                  "quillctl"};
     app.set_version_flag("--version", "quillctl " QUILLCTL_VERSION, "Print the version and exit");
     app.require_subcommand(1);
     app.footer(kExitStatusText);
 
     FindOptions find;
-    std::string format = "table";
+    std::string format = "table", protocol = "quill";
+    std::vector<std::string> onvifTypes = {"dn:NetworkVideoTransmitter"};
     CLI::App* findCommand = app.add_subcommand("find", "List the devices that answer the search");
     AddInterfaceOption(*findCommand, find.interfaces);
+    findCommand
+        ->add_option("-p,--protocol", protocol,
+                     "quill: our own search; onvif: WS-Discovery (any make of camera); all: both, for an "
+                     "inventory of the site")
+        ->type_name("quill|onvif|all")
+        ->check(CLI::IsMember({"quill", "onvif", "all"}).description(""))
+        ->capture_default_str();
+    CLI::Option* typesOption =
+        findCommand
+            ->add_option("--onvif-types", onvifTypes,
+                         "What the WS-Discovery probe asks for, as prefix:name, comma-separated; prefixes: " +
+                             wsd::KnownPrefixesText())
+            ->type_name("LIST")
+            ->delimiter(',')
+            ->capture_default_str();
     CLI::Option* findTimeout = AddSeconds(*findCommand, "-t,--timeout", find.timeoutSeconds,
                                           "How long to search (searches go out every 0.9 s)");
     CLI::Option* count =
@@ -82,7 +102,9 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
         "Give one device a new address: search until it answers, then send the change command every "
         "0.9 s until it answers with another address");
     setIpCommand
-        ->add_option("MAC", setIp.mac, "The device's MAC, e.g. 00-1a-2b-3c-4d-5e or 00:1A:2B:3C:4D:5E")
+        ->add_option("MAC", setIp.mac,
+                     "The device's MAC, e.g. 00-1a-2b-3c-4d-5e or 00:1A:2B:3C:4D:5E (WS-Discovery devices "
+                     "are refused: their addresses are changed through their own interface)")
         ->required();
     setIpCommand->add_option("NEW_IP", setIp.newIp, "The new address, dotted (e.g. 198.51.100.40)")
         ->required();
@@ -131,8 +153,10 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     WebOptions web;
     CLI::App* webCommand = app.add_subcommand(
         "web", "Search for a device, print its web page's URL and open it in the desktop's browser");
-    webCommand->add_option("DEVICE", web.target, "The device's MAC or IPv4 address")
-        ->type_name("MAC|IP")
+    webCommand
+        ->add_option("DEVICE", web.target,
+                     "The device's MAC or IPv4 address, or a WS-Discovery device's endpoint (urn:...)")
+        ->type_name("MAC|IP|ENDPOINT")
         ->required();
     AddInterfaceOption(*webCommand, web.interfaces);
     AddSeconds(*webCommand, "--find-timeout", web.findTimeoutSeconds, "How long to search for the device");
@@ -151,6 +175,19 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     try {
         if (findCommand->parsed()) {
             find.format = *ParseRowFormat(format);
+            find.protocol = protocol == "onvif" ? FindProtocol::Onvif
+                            : protocol == "all" ? FindProtocol::All
+                                                : FindProtocol::Quill;
+            if (typesOption->count() > 0 && find.protocol == FindProtocol::Quill)
+                throw CommandError(kExitUsage, "--onvif-types needs --protocol onvif or all");
+            for (const std::string& text : onvifTypes) {
+                std::optional<wsd::TypeName> type = wsd::ParseTypeName(text);
+                if (!type)
+                    throw CommandError(kExitUsage, "bad type '" + EscapeText(text) +
+                                                       "' for --onvif-types (prefix:name; prefixes: " +
+                                                       wsd::KnownPrefixesText() + ")");
+                find.onvifTypes.push_back(*type);
+            }
             return RunFind(host, find, out, err);
         }
         if (setIpCommand->parsed())

@@ -9,11 +9,17 @@
 
 #include "host.h"
 #include "row_formats.h"
+#include "wsd_names.h"
 
 namespace quillctl {
 
+// Which searches find makes: ours (what it always made), WS-Discovery, or both.
+enum class FindProtocol { Quill, Onvif, All };
+
 struct FindOptions {
     std::vector<std::string> interfaces;
+    FindProtocol protocol = FindProtocol::Quill;
+    std::vector<wsd::TypeName> onvifTypes; // what the WS-Discovery probe asks for
     double timeoutSeconds = 2.0;
     std::optional<int> count;
     RowFormat format = RowFormat::Table;
@@ -42,7 +48,7 @@ struct ApplyOptions {
 
 struct WebOptions {
     std::vector<std::string> interfaces;
-    std::string target; // a MAC or an IPv4 address
+    std::string target; // a MAC, an IPv4 address or a WS-Discovery endpoint
     double findTimeoutSeconds = 2.0;
 };
 

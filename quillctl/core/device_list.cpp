@@ -17,13 +17,10 @@ DeviceChange DeviceList::Apply(const quillmast::DeviceReply& reply, size_t link,
 
     auto known = byMac_.find(mac);
     if (known == byMac_.end()) {
-        if (devices_.size() >= capacity_) {
-            overflowed_ = true;
+        if (Full())
             return DeviceChange::Full;
-        }
         byMac_.emplace(mac, devices_.size());
-        devices_.push_back(
-            FoundDevice{static_cast<int>(devices_.size()) + 1, mac, std::move(ipText), port, link, source});
+        devices_.push_back(FoundDevice{nextNumber_++, mac, std::move(ipText), port, link, source});
         return DeviceChange::Added;
     }
     FoundDevice& device = devices_[known->second];
@@ -33,6 +30,54 @@ DeviceChange DeviceList::Apply(const quillmast::DeviceReply& reply, size_t link,
     device.httpPort = port;
     device.source = source;
     return DeviceChange::Changed;
+}
+
+bool DeviceList::Full() {
+    if (devices_.size() + onvif_.size() < capacity_)
+        return false;
+    overflowed_ = true;
+    return true;
+}
+
+DeviceChange DeviceList::ApplyOnvif(OnvifDevice seen) {
+    auto known = byEndpoint_.find(seen.endpoint);
+    if (known == byEndpoint_.end()) {
+        if (Full())
+            return DeviceChange::Full;
+        seen.number = nextNumber_++;
+        seen.gone = false;
+        byEndpoint_.emplace(seen.endpoint, onvif_.size());
+        onvif_.push_back(std::move(seen));
+        return DeviceChange::Added;
+    }
+    OnvifDevice& device = onvif_[known->second];
+    bool same = !device.gone && device.name == seen.name && device.hardware == seen.hardware &&
+                device.mac == seen.mac && device.xaddr.text == seen.xaddr.text &&
+                device.source == seen.source;
+    if (same)
+        return DeviceChange::None;
+    gone_ -= device.gone ? 1 : 0;
+    seen.number = device.number;
+    seen.link = device.link;
+    seen.gone = false;
+    device = std::move(seen);
+    return DeviceChange::Changed;
+}
+
+DeviceChange DeviceList::ByeOnvif(const std::string& endpoint) {
+    auto known = byEndpoint_.find(endpoint);
+    if (known == byEndpoint_.end() || onvif_[known->second].gone)
+        return DeviceChange::None;
+    onvif_[known->second].gone = true;
+    ++gone_;
+    return DeviceChange::Changed;
+}
+
+size_t DeviceList::PresentCount() const { return devices_.size() + onvif_.size() - gone_; }
+
+const OnvifDevice* DeviceList::FindOnvif(const std::string& endpoint) const {
+    auto known = byEndpoint_.find(endpoint);
+    return known == byEndpoint_.end() ? nullptr : &onvif_[known->second];
 }
 
 const FoundDevice* DeviceList::Find(const Mac& mac) const {

@@ -1,41 +1,89 @@
 #include "device_rows.h"
 
+#include <algorithm>
 #include <map>
 
 #include "text_escape.h"
 
 namespace quillctl {
 
+namespace {
+
+// Who holds each address: one entry per physical device, so a camera answering both searches with its
+// MAC in its scopes is counted once.
+class Holders {
+  public:
+    void Add(Ipv4 address, std::optional<Mac> mac) {
+        std::vector<std::optional<Mac>>& holders = byAddress_[address];
+        if (mac && std::find(holders.begin(), holders.end(), mac) != holders.end())
+            return;
+        holders.push_back(mac);
+    }
+    bool Shared(Ipv4 address) const {
+        auto found = byAddress_.find(address);
+        return found != byAddress_.end() && found->second.size() > 1;
+    }
+
+  private:
+    std::map<Ipv4, std::vector<std::optional<Mac>>> byAddress_;
+};
+
+void FillPlace(DeviceRow& row, const Link& link, std::optional<Ipv4> address, Ipv4 source,
+               const Holders& holders, const std::vector<Ipv4>& hostAddresses) {
+    row.interfaceAddress = FormatIpv4(link.Address());
+    row.interfaceName = link.name;
+    row.source = FormatIpv4(source);
+    row.sourceDiffers = !address || *address != source;
+    if (address) {
+        row.inSubnet = link.subnet.Contains(*address);
+        bool hostHolds =
+            std::find(hostAddresses.begin(), hostAddresses.end(), *address) != hostAddresses.end();
+        row.duplicateIp = holders.Shared(*address) || hostHolds;
+    }
+}
+
+} // namespace
+
 std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>& links,
                                  const std::vector<Ipv4>& hostAddresses) {
-    std::map<Ipv4, int> holders;
+    Holders holders;
     for (const FoundDevice& device : list.devices())
         if (auto address = ParseIpv4(device.ipText))
-            ++holders[*address];
+            holders.Add(*address, device.mac);
+    for (const OnvifDevice& device : list.onvifDevices())
+        if (!device.gone)
+            holders.Add(device.xaddr.host, device.mac);
 
     std::vector<DeviceRow> rows;
-    rows.reserve(list.devices().size());
+    rows.reserve(list.PresentCount());
     for (const FoundDevice& device : list.devices()) {
-        const Link& link = links.at(device.link);
         DeviceRow row;
         row.number = device.number;
         row.ip = EscapeText(device.ipText);
         row.mac = MacText(device.mac);
         row.httpPort = device.httpPort;
-        row.interfaceAddress = FormatIpv4(link.Address());
-        row.interfaceName = link.name;
-        row.source = FormatIpv4(device.source);
-        std::optional<Ipv4> address = ParseIpv4(device.ipText);
-        row.sourceDiffers = !address || *address != device.source;
-        if (address) {
-            row.inSubnet = link.subnet.Contains(*address);
-            bool hostHolds = false;
-            for (Ipv4 own : hostAddresses)
-                hostHolds = hostHolds || own == *address;
-            row.duplicateIp = holders[*address] > 1 || hostHolds;
-        }
+        FillPlace(row, links.at(device.link), ParseIpv4(device.ipText), device.source, holders,
+                  hostAddresses);
         rows.push_back(std::move(row));
     }
+    for (const OnvifDevice& device : list.onvifDevices()) {
+        if (device.gone)
+            continue;
+        DeviceRow row;
+        row.number = device.number;
+        row.ip = FormatIpv4(device.xaddr.host);
+        row.mac = device.mac ? MacText(*device.mac) : "";
+        row.httpPort = device.xaddr.port;
+        FillPlace(row, links.at(device.link), device.xaddr.host, device.source, holders, hostAddresses);
+        row.protocol = "onvif";
+        row.endpoint = EscapeText(device.endpoint);
+        row.name = EscapeText(device.name);
+        row.hardware = EscapeText(device.hardware);
+        row.xaddr = EscapeText(device.xaddr.text);
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const DeviceRow& a, const DeviceRow& b) { return a.number < b.number; });
     return rows;
 }
 

@@ -21,11 +21,22 @@ struct DeviceRow {
     bool duplicateIp = false; // another device heard in this run, or this host, has the same address
     std::string source;       // where the reply came from
     bool sourceDiffers = false;
+    // Appended for WS-Discovery; empty for our own devices (and mac empty for those others unless a
+    // scope gives it).
+    std::string protocol = "quill";
+    std::string endpoint; // the texts below are escaped as the address is
+    std::string name;
+    std::string hardware;
+    std::string xaddr;
 
     bool operator==(const DeviceRow&) const = default;
 };
 
-// Only dotted addresses count for the subnet and duplicate rules: any other text names no address.
+// Both kinds of device, in the order they were first heard; one that said Bye is left out. Only dotted
+// addresses count for the subnet and duplicate rules: any other text names no address. A device holds
+// an address twice when another device of either kind, or this host, holds it too; a WS-Discovery
+// device whose scopes give the MAC of one of ours at the same address is that device answering both
+// searches, not a second holder.
 std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>& links,
                                  const std::vector<Ipv4>& hostAddresses);
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <map>
 
 #include "commands.h"
 #include "device_rows.h"
@@ -11,28 +12,57 @@ namespace quillctl {
 
 namespace {
 
-// Prints the rows that are new or differ from what was printed before (--watch, and JSON lines).
+// Prints the rows that are new or differ from what was printed before (--watch, and JSON lines). Rows
+// are told apart by their number. With --watch, a device that said Bye is noted on `err` (the rows stay
+// the devices' own facts), and prints again on its return.
 class RowStream {
   public:
-    RowStream(std::ostream& out, RowFormat format, bool changesToo, size_t nameWidth)
-        : out_(out), format_(format), changesToo_(changesToo), nameWidth_(nameWidth) {}
+    RowStream(std::ostream& out, std::ostream& err, RowFormat format, bool watch, size_t nameWidth,
+              bool onvifColumns)
+        : out_(out), err_(err), format_(format), watch_(watch), nameWidth_(nameWidth),
+          onvifColumns_(onvifColumns) {}
 
-    void Header() { WriteStreamHeader(out_, format_, nameWidth_); }
+    void Header() { WriteStreamHeader(out_, format_, nameWidth_, onvifColumns_); }
 
     void Flush(const std::vector<DeviceRow>& rows) {
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (i >= shown_.size() || (changesToo_ && rows[i] != shown_[i]))
-                WriteStreamRow(out_, format_, nameWidth_, rows[i]);
-        shown_ = rows;
+        std::map<int, DeviceRow> present;
+        for (const DeviceRow& row : rows) {
+            auto shown = shown_.find(row.number);
+            if (shown == shown_.end() || (watch_ && shown->second != row))
+                WriteStreamRow(out_, format_, nameWidth_, onvifColumns_, row);
+            present.emplace(row.number, row);
+        }
+        if (watch_)
+            for (const auto& [number, row] : shown_)
+                if (!present.count(number))
+                    err_ << "quillctl: device " << number << " (" << row.endpoint << ", " << row.ip
+                         << ") said Bye\n";
+        shown_ = std::move(present);
     }
 
   private:
     std::ostream& out_;
+    std::ostream& err_;
     RowFormat format_;
-    bool changesToo_;
+    bool watch_;
     size_t nameWidth_;
-    std::vector<DeviceRow> shown_;
+    bool onvifColumns_;
+    std::map<int, DeviceRow> shown_;
 };
+
+SearchProtocols ProtocolsOf(const FindOptions& options) {
+    SearchProtocols protocols;
+    protocols.quill = options.protocol != FindProtocol::Onvif;
+    protocols.onvif = options.protocol != FindProtocol::Quill;
+    protocols.onvifTypes = options.onvifTypes;
+    return protocols;
+}
+
+// The WS-Discovery messages a run left aside, once, at its end.
+void ReportIgnored(const Search& search, std::ostream& err) {
+    if (std::string summary = search.IgnoredSummary(); !summary.empty())
+        err << "quillctl: note: " << summary << '\n';
+}
 
 } // namespace
 
@@ -40,39 +70,46 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     if (options.watch && options.format == RowFormat::Json)
         throw CommandError(kExitUsage,
                            "--watch prints changes as they come: use --format table, csv or jsonl");
-    Session session = OpenSession(host, options.interfaces);
-    Search search(*session.wire, session.links, err);
+    const SearchProtocols protocols = ProtocolsOf(options);
+    WireOptions wireOptions;
+    wireOptions.onvif = protocols.onvif;
+    wireOptions.onvifAnnounced = protocols.onvif && options.watch;
+    Session session = OpenSession(host, options.interfaces, wireOptions);
+    Search search(*session.wire, session.links, err, protocols);
     auto rows = [&] { return BuildRows(search.list(), session.links, session.hostAddresses); };
 
     const bool streaming = options.watch || options.format == RowFormat::Jsonl;
     size_t nameWidth = 0;
     for (const Link& link : session.links)
         nameWidth = std::max(nameWidth, link.name.size());
-    RowStream stream(out, options.format, options.watch, nameWidth);
+    RowStream stream(out, err, options.format, options.watch, nameWidth, protocols.onvif);
     bool changed = false;
     SearchRules rules;
     rules.deadline = options.watch ? Clock::time_point::max()
                                    : session.wire->Now() + SecondsToDuration(options.timeoutSeconds);
-    rules.onChange = [&](const FoundDevice&, DeviceChange) { changed = true; };
+    rules.onChange = [&](int) { changed = true; };
     rules.doneNow = [&](const DeviceList& list) {
         if (streaming && changed)
             stream.Flush(rows());
         changed = false;
-        return options.count && list.devices().size() >= static_cast<size_t>(*options.count);
+        return options.count && list.PresentCount() >= static_cast<size_t>(*options.count);
     };
     if (options.watch)
         stream.Header();
 
     PaceEnd end = search.Run(rules);
-    if (end == PaceEnd::Interrupted && options.watch)
+    if (end == PaceEnd::Interrupted && options.watch) {
+        ReportIgnored(search, err);
         return kExitDone;
+    }
     search.RequireSent();
     if (!streaming)
-        WriteRows(out, options.format, rows());
+        WriteRows(out, options.format, rows(), protocols.onvif);
     out.flush();
+    ReportIgnored(search, err);
     if (end == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted");
-    size_t found = search.list().devices().size();
+    size_t found = search.list().PresentCount();
     if (options.count && found < static_cast<size_t>(*options.count)) {
         throw CommandError(kExitNotFound, std::to_string(found) + " of " + std::to_string(*options.count) +
                                               " devices answered within " +

@@ -17,9 +17,9 @@ class Host {
     // Throws CommandError (exit 1) when the list cannot be read.
     virtual std::vector<HostInterface> Interfaces() = 0;
 
-    // The receiving socket on port 5555, joined on every link, and one sending socket per link.
-    // Throws WireSetupError.
-    virtual std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) = 0;
+    // The receiving socket on port 5555, joined on every link, and one sending socket per link; the
+    // WS-Discovery sockets that `options` ask for. Throws WireSetupError.
+    virtual std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) = 0;
 
     virtual bool ErrorStreamIsTerminal() = 0;
 

@@ -4,6 +4,7 @@
 
 #include "address_rules.h"
 #include "csv_text.h"
+#include "onvif_refusal.h"
 #include "text_escape.h"
 
 namespace quillctl {
@@ -28,14 +29,14 @@ std::string Lower(std::string_view text) {
 
 // A cell quoted in a message: escaped, and cut so a huge cell cannot flood the terminal.
 std::string Quoted(std::string_view cell) {
-    constexpr size_t kShown = 40;
+    constexpr size_t kShown = 64; // room for an endpoint (urn:uuid: and 36 characters)
     std::string shown = EscapeText(cell.substr(0, kShown));
     return "'" + shown + (cell.size() > kShown ? "...'" : "'");
 }
 
 struct Columns {
     size_t count = 0;
-    std::optional<size_t> mac, newIp;
+    std::optional<size_t> mac, newIp, protocol, endpoint;
 };
 
 // The header's columns, or a problem with line 1.
@@ -49,9 +50,11 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
     bool ok = true;
     for (size_t i = 0; i < header.fields.size(); ++i) {
         std::string name = Lower(Trim(header.fields[i]));
-        std::optional<size_t>* slot = name == "mac"      ? &columns.mac
-                                      : name == "new_ip" ? &columns.newIp
-                                                         : nullptr;
+        std::optional<size_t>* slot = name == "mac"        ? &columns.mac
+                                      : name == "new_ip"   ? &columns.newIp
+                                      : name == "protocol" ? &columns.protocol
+                                      : name == "endpoint" ? &columns.endpoint
+                                                           : nullptr;
         if (slot == nullptr)
             continue;
         if (*slot) {
@@ -115,6 +118,19 @@ Plan ReadPlan(std::string_view text) {
         std::string_view ipCell = cell(*columns->newIp);
         if (macCell.empty() && ipCell.empty())
             continue;
+        // A WS-Discovery device's row, exported by find --protocol all: nothing can be sent to it.
+        std::string_view endpointCell = columns->endpoint ? cell(*columns->endpoint) : std::string_view();
+        bool onvif = (columns->protocol && Lower(cell(*columns->protocol)) == "onvif") ||
+                     (macCell.empty() && !endpointCell.empty());
+        if (onvif) {
+            if (!ipCell.empty())
+                plan.problems.push_back(
+                    {record->line,
+                     OnvifChangeRefusal("device " +
+                                        (endpointCell.empty() ? Quoted(macCell) : Quoted(endpointCell))),
+                     true});
+            continue;
+        }
 
         std::optional<Mac> mac = ParseMacArgument(macCell);
         if (!mac) {

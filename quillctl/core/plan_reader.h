@@ -25,6 +25,9 @@ struct PlanLine {
 struct PlanProblem {
     int line = 0;
     std::string message;
+    // A line that asks what quillctl never does (a WS-Discovery device's change): the plan is refused
+    // before anything, a search included, is sent.
+    bool refusedOutright = false;
     bool operator<(const PlanProblem& other) const { return line < other.line; }
 };
 
@@ -35,7 +38,9 @@ struct Plan {
 
 // Columns are found by name in the header (mac and new_ip; the others are read past). Blank lines and
 // lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
-// than the header names, a bad MAC, a bad address or one no device can take, a MAC or an address twice.
+// than the header names, a bad MAC, a bad address or one no device can take, a MAC or an address twice,
+// a new address for a WS-Discovery device (a line whose protocol is onvif, or with an endpoint and no
+// MAC, as find --protocol all writes them); such a line without a new address is skipped.
 Plan ReadPlan(std::string_view text);
 
 } // namespace quillctl

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "wire_protocol.h"
+#include "wsd_names.h"
 
 namespace quillctl {
 
@@ -14,6 +15,8 @@ constexpr long long kLongestWaitMs = 200;
 } // namespace
 
 Ipv4 DiscoveryGroup() { return *ParseIpv4(quillmast::DISCOVERY_GROUP); }
+
+Ipv4 OnvifGroup() { return *ParseIpv4(wsd::kGroup); }
 
 bool WaitForReplies(Clock::time_point until, const std::function<bool()>& interrupted,
                     const std::function<int(int milliseconds)>& waitReadable) {

@@ -11,6 +11,8 @@ namespace quillctl {
 
 // The group every datagram goes to, as a number.
 Ipv4 DiscoveryGroup();
+// WS-Discovery's group, 239.255.255.250.
+Ipv4 OnvifGroup();
 // A whole burst of answers (hundreds of devices at once) must fit while we are busy printing.
 inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 // Datagrams taken per wake-up before the caller gets to look at the clock again.

@@ -1,7 +1,6 @@
 #include "row_formats.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -10,46 +9,61 @@
 
 namespace quillctl {
 
-const char* const kRowColumns[8] = {"number",    "ip",        "mac",          "http_port",
-                                    "interface", "in_subnet", "duplicate_ip", "source"};
+const char* const kRowColumns[kRowColumnCount] = {
+    "number", "ip",       "mac",      "http_port", "interface", "in_subnet", "duplicate_ip",
+    "source", "protocol", "endpoint", "name",      "hardware",  "xaddr"};
 
 namespace {
 
-constexpr size_t kTableColumns = 8;
-using TableLine = std::array<std::string, kTableColumns>;
+using TableLine = std::vector<std::string>;
+using TableWidths = std::vector<size_t>;
 
-const TableLine kTableHeader = {"#", "IP", "MAC", "HTTP", "INTERFACE", "IN SUBNET", "DUPLICATE", "SOURCE"};
-// Widths for streamed rows: the longest plain address, MAC and port; "ADDRESS (NAME)" for interfaces.
-std::array<size_t, kTableColumns> StreamWidths(size_t longestInterfaceName) {
-    return {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9, 0};
+TableLine TableHeader(bool onvifColumns) {
+    TableLine header = {"#", "IP", "MAC", "HTTP", "INTERFACE", "IN SUBNET", "DUPLICATE", "SOURCE"};
+    if (onvifColumns)
+        header.insert(header.end(), {"PROTOCOL", "NAME", "HARDWARE", "XADDR"});
+    return header;
+}
+
+// Widths for streamed rows: the longest plain address, MAC and port; "ADDRESS (NAME)" for interfaces;
+// the source with its note. Names are as long as they come and only padded to a usual length.
+TableWidths StreamWidths(size_t longestInterfaceName, bool onvifColumns) {
+    TableWidths widths = {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9};
+    if (onvifColumns)
+        widths.insert(widths.end(), {15 + 14, 8, 16, 16});
+    widths.push_back(0);
+    return widths;
 }
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
 const char* TrueFalse(bool value) { return value ? "true" : "false"; }
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
-TableLine TableCells(const DeviceRow& row) {
+TableLine TableCells(const DeviceRow& row, bool onvifColumns) {
     std::string interfaceCell = row.interfaceAddress;
     if (!row.interfaceName.empty())
         interfaceCell += " (" + row.interfaceName + ")";
-    return {std::to_string(row.number),
-            row.ip.empty() ? "-" : row.ip,
-            row.mac,
-            row.httpPort ? std::to_string(*row.httpPort) : "-",
-            interfaceCell,
-            YesNo(row.inSubnet),
-            YesNo(row.duplicateIp),
-            row.source + (row.sourceDiffers ? " (not its IP)" : "")};
+    TableLine cells = {std::to_string(row.number),
+                       OrDash(row.ip),
+                       OrDash(row.mac),
+                       row.httpPort ? std::to_string(*row.httpPort) : "-",
+                       interfaceCell,
+                       YesNo(row.inSubnet),
+                       YesNo(row.duplicateIp),
+                       row.source + (row.sourceDiffers ? " (not its IP)" : "")};
+    if (onvifColumns)
+        cells.insert(cells.end(), {row.protocol, OrDash(row.name), OrDash(row.hardware), OrDash(row.xaddr)});
+    return cells;
 }
 
-void WriteTableLine(std::ostream& out, const TableLine& cells,
-                    const std::array<size_t, kTableColumns>& widths) {
+void WriteTableLine(std::ostream& out, const TableLine& cells, const TableWidths& widths) {
     std::string line;
-    for (size_t i = 0; i < kTableColumns; ++i) {
+    for (size_t i = 0; i < cells.size(); ++i) {
         if (i > 0)
             line += "  ";
         // Numbers are right-aligned, text left-aligned; the last column is not padded.
         bool right = i == 0 || i == 3;
-        size_t pad = widths[i] > cells[i].size() && i + 1 < kTableColumns ? widths[i] - cells[i].size() : 0;
+        size_t pad = widths[i] > cells[i].size() && i + 1 < cells.size() ? widths[i] - cells[i].size() : 0;
         if (right)
             line += std::string(pad, ' ') + cells[i];
         else
@@ -83,7 +97,9 @@ std::string CsvLine(const DeviceRow& row) {
     std::string line = std::to_string(row.number);
     for (const std::string& cell :
          {CsvField(row.ip), row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
-          std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source})
+          std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source,
+          row.protocol, CsvField(row.endpoint), CsvField(row.name), CsvField(row.hardware),
+          CsvField(row.xaddr)})
         line += "," + cell;
     return line;
 }
@@ -95,17 +111,27 @@ std::string CsvHeader() {
     return line;
 }
 
+// An empty text is JSON's null: the field says nothing about this device.
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
 nlohmann::ordered_json RowJson(const DeviceRow& row) {
     nlohmann::ordered_json object;
     object["number"] = row.number;
     object["ip"] = row.ip;
-    object["mac"] = row.mac;
+    object["mac"] = TextOrNull(row.mac);
     object["http_port"] =
         row.httpPort ? nlohmann::ordered_json(*row.httpPort) : nlohmann::ordered_json(nullptr);
     object["interface"] = row.interfaceAddress;
     object["in_subnet"] = row.inSubnet;
     object["duplicate_ip"] = row.duplicateIp;
     object["source"] = row.source;
+    object["protocol"] = row.protocol;
+    object["endpoint"] = TextOrNull(row.endpoint);
+    object["name"] = TextOrNull(row.name);
+    object["hardware"] = TextOrNull(row.hardware);
+    object["xaddr"] = TextOrNull(row.xaddr);
     return object;
 }
 
@@ -128,15 +154,15 @@ std::optional<RowFormat> ParseRowFormat(std::string_view name) {
     return std::nullopt;
 }
 
-void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows) {
+void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows, bool onvifColumns) {
     switch (format) {
     case RowFormat::Table: {
-        std::array<size_t, kTableColumns> widths{};
-        std::vector<TableLine> lines{kTableHeader};
+        std::vector<TableLine> lines{TableHeader(onvifColumns)};
+        TableWidths widths(lines.front().size());
         for (const DeviceRow& row : rows)
-            lines.push_back(TableCells(row));
+            lines.push_back(TableCells(row, onvifColumns));
         for (const TableLine& line : lines)
-            for (size_t i = 0; i < kTableColumns; ++i)
+            for (size_t i = 0; i < widths.size(); ++i)
                 widths[i] = std::max(widths[i], line[i].size());
         if (!rows.empty())
             for (const TableLine& line : lines)
@@ -163,18 +189,19 @@ void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>
     }
 }
 
-void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName) {
+void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName, bool onvifColumns) {
     if (format == RowFormat::Table)
-        WriteTableLine(out, kTableHeader, StreamWidths(longestInterfaceName));
+        WriteTableLine(out, TableHeader(onvifColumns), StreamWidths(longestInterfaceName, onvifColumns));
     else if (format == RowFormat::Csv)
         out << CsvHeader() << '\n';
     out.flush();
 }
 
-void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, const DeviceRow& row) {
+void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, bool onvifColumns,
+                    const DeviceRow& row) {
     switch (format) {
     case RowFormat::Table:
-        WriteTableLine(out, TableCells(row), StreamWidths(longestInterfaceName));
+        WriteTableLine(out, TableCells(row, onvifColumns), StreamWidths(longestInterfaceName, onvifColumns));
         break;
     case RowFormat::Csv:
         out << CsvLine(row) << '\n';

@@ -14,17 +14,21 @@ enum class RowFormat { Table, Csv, Json, Jsonl };
 
 std::optional<RowFormat> ParseRowFormat(std::string_view name);
 
-// The whole list at once.
-void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows);
+// The whole list at once. `onvifColumns`: the table shows protocol, name, hardware and XAddr too (CSV
+// and JSON always carry every field).
+void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows,
+               bool onvifColumns = false);
 
 // Row by row, as devices appear or change: a header first (table and CSV), then one line per row.
 // The table's columns have fixed widths here, since later rows are not known yet: the longest plain
 // address, and for the interface column the longest of the interface names searched on. JSON arrays
 // cannot be streamed and are not offered.
-void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName);
-void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, const DeviceRow& row);
+void WriteStreamHeader(std::ostream& out, RowFormat format, size_t longestInterfaceName, bool onvifColumns);
+void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterfaceName, bool onvifColumns,
+                    const DeviceRow& row);
 
-// The CSV header line's columns, in order; a plan adds "new_ip".
-extern const char* const kRowColumns[8];
+// The CSV header line's columns, in order; a plan adds "new_ip". Later versions only append.
+inline constexpr size_t kRowColumnCount = 13;
+extern const char* const kRowColumns[kRowColumnCount];
 
 } // namespace quillctl

@@ -1,17 +1,26 @@
 #pragma once
 // Searching: the 19-byte search multicast on every link every 900 ms, and every reply read into the
-// device list with the link it arrived on.
+// device list with the link it arrived on; where asked, a WS-Discovery probe beside it, at the same
+// ticks on the same links.
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "device_list.h"
 #include "links.h"
+#include "onvif_search.h"
 #include "pacer.h"
 #include "send_warning.h"
 #include "wire.h"
 
 namespace quillctl {
+
+struct SearchProtocols {
+    bool quill = true;
+    bool onvif = false;
+    std::vector<wsd::TypeName> onvifTypes; // what the probe asks for
+};
 
 struct SearchRules {
     Clock::time_point deadline;
@@ -20,33 +29,39 @@ struct SearchRules {
     // At each 900 ms tick: true ends the search there instead of searching again. A command that
     // follows a search starts at that tick, so every device that answered the last search is known.
     std::function<bool(const DeviceList&)> doneAtTick;
-    // Every device added or changed, as it happens.
-    std::function<void(const FoundDevice&, DeviceChange)> onChange;
+    // Whenever a device is added or changed (or said Bye), with its number.
+    std::function<void(int number)> onChange;
 };
 
 class Search {
   public:
     // Warnings (a link on which a search could not be sent, a full list) go to `err`, once each.
-    Search(Wire& wire, const std::vector<Link>& links, std::ostream& err);
+    Search(Wire& wire, const std::vector<Link>& links, std::ostream& err, SearchProtocols protocols = {});
 
     PaceEnd Run(const SearchRules& rules);
 
     const DeviceList& list() const { return list_; }
 
     // Takes one reply: a reply from a link we do not search on is dropped.
-    void Take(const Arrival& arrival, const std::function<void(const FoundDevice&, DeviceChange)>& onChange);
+    void Take(const Arrival& arrival, const std::function<void(int)>& onChange);
 
     // Throws a CommandError (exit 1) when not one search went out on any link.
     void RequireSent() const;
 
+    // The WS-Discovery messages not taken, by reason; empty when none (or no probe was sent).
+    std::string IgnoredSummary() const { return onvif_ ? onvif_->IgnoredSummary() : std::string(); }
+
   private:
     void SendSearches();
+    void NoteChange(DeviceChange change, int number, const std::function<void(int)>& onChange);
 
     Wire& wire_;
     const std::vector<Link>& links_;
     std::ostream& err_;
     DeviceList list_;
     SendWarnings sendWarnings_;
+    bool quill_;
+    std::unique_ptr<OnvifSearch> onvif_;
     bool fullWarned_ = false;
 };
 

@@ -4,7 +4,8 @@
 
 namespace quillctl {
 
-Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces) {
+Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces,
+                    const WireOptions& wireOptions) {
     Session session;
     session.interfaces = host.Interfaces();
     session.hostAddresses = HostAddresses(session.interfaces);
@@ -13,7 +14,7 @@ Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces
         throw CommandError(wantedInterfaces.empty() ? kExitFailure : kExitUsage, selection.error);
     session.links = std::move(selection.links);
     try {
-        session.wire = host.OpenWire(session.links);
+        session.wire = host.OpenWire(session.links, wireOptions);
     } catch (const WireSetupError& error) {
         throw CommandError(kExitFailure, error.what());
     }

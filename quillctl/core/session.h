@@ -20,7 +20,8 @@ struct Session {
 
 // Throws CommandError: exit 2 for an unknown or unusable interface, exit 1 when no interface is up or
 // a socket cannot be set up.
-Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces);
+Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces,
+                    const WireOptions& wireOptions = {});
 
 // A --timeout-style number of seconds as a clock duration.
 Clock::duration SecondsToDuration(double seconds);

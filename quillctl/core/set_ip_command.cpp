@@ -4,6 +4,7 @@
 #include "change_run.h"
 #include "commands.h"
 #include "exit_status.h"
+#include "onvif_refusal.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -26,6 +27,8 @@ void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session
 } // namespace
 
 int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::ostream& err) {
+    if (LooksLikeEndpoint(options.mac))
+        throw CommandError(kExitUsage, OnvifChangeRefusal("'" + EscapeText(options.mac) + "'"));
     std::optional<Mac> mac = ParseMacArgument(options.mac);
     if (!mac)
         throw CommandError(kExitUsage,

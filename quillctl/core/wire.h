@@ -16,10 +16,22 @@ namespace quillctl {
 
 using Clock = std::chrono::steady_clock;
 
-// A reply as it arrived: its bytes (the platform keeps at most the first 512) and where it came from.
+// Our own search (port 5555/5556, group 235.5.6.7) or WS-Discovery (port 3702, group 239.255.255.250).
+enum class Channel { Quill, Onvif };
+
+// Which sockets a command needs besides our own search's.
+struct WireOptions {
+    bool onvif = false;          // a socket per link for WS-Discovery requests and the answers to them
+    bool onvifAnnounced = false; // also the group's port, where devices announce Hello and Bye
+};
+
+// A reply as it arrived: its bytes (the platform keeps at most the first 512 of our replies, and one
+// whole datagram of WS-Discovery) and where it came from.
 struct Arrival {
     std::span<const uint8_t> bytes;
     ArrivalFacts facts;
+    Channel channel = Channel::Quill;
+    bool truncated = false; // the datagram was longer than what was kept of it
 };
 
 // Thrown when a socket cannot be set up; the message names the step and the system's reason.
@@ -37,6 +49,10 @@ class Wire {
     // Multicasts one datagram to the group on the link. An empty text when it went out, else the
     // system's reason.
     virtual std::string Send(size_t link, std::span<const uint8_t> datagram) = 0;
+
+    // Multicasts one WS-Discovery request to 239.255.255.250:3702 on the link, from the link's own
+    // WS-Discovery socket (answers come back to it). Only when the wire was opened with options.onvif.
+    virtual std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) = 0;
 
     // Waits until replies are queued or `until` passes, then hands every queued reply to `sink` (up to
     // a bound, so a flood cannot hold the caller). Returns early on an interruption (Ctrl-C).

@@ -46,8 +46,8 @@ class LinuxHost : public Host {
   public:
     std::vector<HostInterface> Interfaces() override { return ListLinuxInterfaces(); }
 
-    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override {
-        return std::make_unique<LinuxWire>(links);
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
+        return std::make_unique<LinuxWire>(links, options);
     }
 
     bool ErrorStreamIsTerminal() override { return isatty(STDERR_FILENO) == 1; }

@@ -9,22 +9,25 @@ namespace quillctl {
 
 // The Linux sockets: one receiving socket on port 5555 joined to the group on every link (the arrival
 // interface comes with each datagram, IP_PKTINFO), and one sending socket per link bound to the link's
-// address and port 5556, with the group's time-to-live 10 and loopback off.
+// address and port 5556, with the group's time-to-live 10 and loopback off. For WS-Discovery, the same
+// again: a socket per link on a port of the system's choosing (answers come back to it), and where
+// announcements are wanted one on port 3702 joined to 239.255.255.250 on every link.
 class LinuxWire : public Wire {
   public:
     // Throws WireSetupError.
-    explicit LinuxWire(const std::vector<Link>& links);
+    LinuxWire(const std::vector<Link>& links, const WireOptions& options);
 
     Clock::time_point Now() override { return Clock::now(); }
     std::string Send(size_t link, std::span<const uint8_t> datagram) override;
+    std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) override;
     void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override;
     bool Interrupted() override;
 
   private:
-    void OpenReceiver(const std::vector<Link>& links);
-    void OpenSender(const Link& link);
-    // Hands every queued datagram (up to a bound) to the sink.
-    void Drain(const std::function<void(const Arrival&)>& sink);
+    int OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uint16_t port, const std::string& what);
+    int OpenSender(const Link& link, uint16_t port, const std::string& what);
+    // Hands every datagram queued on `fd` (up to a bound) to the sink.
+    void Drain(int fd, Channel channel, const std::function<void(const Arrival&)>& sink);
 
     // A descriptor closed with its owner, also when set-up fails half-way.
     class Fd {
@@ -41,8 +44,13 @@ class LinuxWire : public Wire {
         int fd_;
     };
 
-    Fd receive_;
-    std::vector<Fd> senders_;
+    struct Receiver {
+        int fd;
+        Channel channel;
+    };
+    std::vector<Fd> owned_;
+    std::vector<Receiver> receivers_;
+    std::vector<int> senders_, onvifSenders_;
 };
 
 // Ctrl-C and SIGTERM end a wait instead of the process, so a command can report what it has done.

@@ -30,8 +30,8 @@ class WindowsHost : public Host {
   public:
     std::vector<HostInterface> Interfaces() override { return ListWindowsInterfaces(); }
 
-    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override {
-        return std::make_unique<WindowsWire>(links);
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
+        return std::make_unique<WindowsWire>(links, options);
     }
 
     bool ErrorStreamIsTerminal() override {

@@ -6,6 +6,8 @@
 
 #include "reply_wait.h"
 #include "wire_protocol.h"
+#include "wsd_names.h"
+#include "wsd_reader.h"
 
 namespace quillctl {
 
@@ -65,9 +67,10 @@ std::string SystemMessage(DWORD code) {
 
 void CatchInterruptions() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
 
-WindowsWire::WindowsWire(const std::vector<Link>& links) {
+WindowsWire::WindowsWire(const std::vector<Link>& links, const WireOptions& options)
+    : buffer_(wsd::kMaxMessageBytes + 1) {
     try {
-        Open(links);
+        Open(links, options);
     } catch (...) {
         Close();
         throw;
@@ -77,117 +80,160 @@ WindowsWire::WindowsWire(const std::vector<Link>& links) {
 WindowsWire::~WindowsWire() { Close(); }
 
 void WindowsWire::Close() {
-    if (receive_ != INVALID_SOCKET)
-        closesocket(receive_);
-    receive_ = INVALID_SOCKET;
-    for (SOCKET s : senders_)
+    for (SOCKET s : owned_)
         closesocket(s);
+    owned_.clear();
+    receivers_.clear();
     senders_.clear();
+    onvifSenders_.clear();
     if (started_)
         WSACleanup();
     started_ = false;
 }
 
-void WindowsWire::Open(const std::vector<Link>& links) {
+void WindowsWire::Open(const std::vector<Link>& links, const WireOptions& options) {
     WSADATA data{};
     int started = WSAStartup(MAKEWORD(2, 2), &data);
     if (started != 0)
         throw WireSetupError("cannot start Windows Sockets: " + SystemMessage(static_cast<DWORD>(started)));
     started_ = true;
-    OpenReceiver(links);
+    receivers_.push_back(
+        {OpenGroupReceiver(links, DiscoveryGroup(), quillmast::DISCOVERY_REPLY_PORT, "235.5.6.7"),
+         Channel::Quill});
     for (const Link& link : links)
-        OpenSender(link);
+        senders_.push_back(OpenSender(link, quillmast::DISCOVERY_REQUEST_PORT, "port 5556"));
+    if (options.onvif) {
+        for (const Link& link : links) {
+            onvifSenders_.push_back(OpenSender(link, 0, "a WS-Discovery port"));
+            receivers_.push_back({onvifSenders_.back(), Channel::Onvif});
+        }
+    }
+    if (options.onvifAnnounced)
+        receivers_.push_back(
+            {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+    GUID id = WSAID_WSARECVMSG;
+    DWORD returned = 0;
+    // Without WSARecvMsg the arrival interface is told by the sender's subnet instead.
+    if (WSAIoctl(receivers_.front().s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &recvMsg_,
+                 sizeof(recvMsg_), &returned, nullptr, nullptr) == SOCKET_ERROR)
+        recvMsg_ = nullptr;
 }
 
-void WindowsWire::OpenReceiver(const std::vector<Link>& links) {
-    receive_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (receive_ == INVALID_SOCKET)
-        Fail("open the receiving socket");
-    // The main window (or another quillctl) on this host may listen on the same port.
-    SetInt(receive_, SOL_SOCKET, SO_REUSEADDR, 1, "set SO_REUSEADDR on port 5555");
-    SetInt(receive_, IPPROTO_IP, IP_PKTINFO, 1, "ask for the arrival interface (IP_PKTINFO)");
-    SetInt(receive_, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes, "set the receive buffer size");
+SOCKET WindowsWire::NewSocket(const std::string& what) {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        Fail("open a socket for " + what);
+    owned_.push_back(s);
+    return s;
+}
+
+SOCKET WindowsWire::OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uint16_t port,
+                                      const std::string& what) {
+    const std::string portText = "UDP port " + std::to_string(port);
+    SOCKET s = NewSocket(portText);
+    // The main window, another quillctl or another discovery tool on this host may listen on the port.
+    SetInt(s, SOL_SOCKET, SO_REUSEADDR, 1, "set SO_REUSEADDR on " + portText);
+    SetInt(s, IPPROTO_IP, IP_PKTINFO, 1, "ask for the arrival interface (IP_PKTINFO)");
+    SetInt(s, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes, "set the receive buffer size");
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(quillmast::DISCOVERY_REPLY_PORT);
-    if (bind(receive_, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR)
-        Fail("bind UDP port 5555");
+    local.sin_port = htons(port);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR)
+        Fail("bind " + portText);
     std::vector<uint32_t> joined;
     for (const Link& link : links) {
         // One membership per interface, however many addresses it has.
         if (std::find(joined.begin(), joined.end(), link.index) != joined.end())
             continue;
         ip_mreq membership{};
-        membership.imr_multiaddr = InAddr(DiscoveryGroup().value);
+        membership.imr_multiaddr = InAddr(group.value);
         membership.imr_interface = InAddr(link.Address().value);
-        SetOption(receive_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof(membership),
-                  "join 235.5.6.7 on " + DescribeLink(link));
+        SetOption(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof(membership),
+                  "join " + what + " on " + DescribeLink(link));
         joined.push_back(link.index);
     }
     u_long nonBlocking = 1;
-    if (ioctlsocket(receive_, FIONBIO, &nonBlocking) == SOCKET_ERROR)
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR)
         Fail("make the receiving socket non-blocking");
-    GUID id = WSAID_WSARECVMSG;
-    DWORD returned = 0;
-    // Without WSARecvMsg the arrival interface is told by the sender's subnet instead.
-    if (WSAIoctl(receive_, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &recvMsg_, sizeof(recvMsg_),
-                 &returned, nullptr, nullptr) == SOCKET_ERROR)
-        recvMsg_ = nullptr;
+    return s;
 }
 
-void WindowsWire::OpenSender(const Link& link) {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET)
-        Fail("open a sending socket for " + DescribeLink(link));
-    senders_.push_back(s);
-    SetInt(s, SOL_SOCKET, SO_REUSEADDR, 1, "set SO_REUSEADDR on port 5556");
+SOCKET WindowsWire::OpenSender(const Link& link, uint16_t port, const std::string& what) {
+    SOCKET s = NewSocket(DescribeLink(link));
+    SetInt(s, SOL_SOCKET, SO_REUSEADDR, 1, "set SO_REUSEADDR on " + what);
     SetInt(s, IPPROTO_IP, IP_MULTICAST_TTL, 10, "set the multicast time-to-live");
     SetInt(s, IPPROTO_IP, IP_MULTICAST_LOOP, 0, "turn multicast loopback off");
     in_addr outgoing = InAddr(link.Address().value);
     SetOption(s, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof(outgoing),
               "send multicasts on " + DescribeLink(link));
+    if (port == 0) {
+        // Answers come back to this socket: it says which interface they came in on, like the receiver.
+        SetInt(s, IPPROTO_IP, IP_PKTINFO, 1, "ask for the arrival interface (IP_PKTINFO)");
+        SetInt(s, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes, "set the receive buffer size");
+    }
     // Bound to the link's address: devices answer the address a request came from.
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr = InAddr(link.Address().value);
-    local.sin_port = htons(quillmast::DISCOVERY_REQUEST_PORT);
+    local.sin_port = htons(port);
     if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR)
-        Fail("bind " + FormatIpv4(link.Address()) + " port 5556");
+        Fail("bind " + FormatIpv4(link.Address()) + " " + what);
+    if (port == 0) {
+        u_long nonBlocking = 1;
+        if (ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR)
+            Fail("make the WS-Discovery socket non-blocking");
+    }
+    return s;
 }
 
-std::string WindowsWire::Send(size_t link, std::span<const uint8_t> datagram) {
-    sockaddr_in group{};
-    group.sin_family = AF_INET;
-    group.sin_addr = InAddr(DiscoveryGroup().value);
-    group.sin_port = htons(quillmast::DISCOVERY_REQUEST_PORT);
-    if (sendto(senders_.at(link), reinterpret_cast<const char*>(datagram.data()),
-               static_cast<int>(datagram.size()), 0, reinterpret_cast<const sockaddr*>(&group),
-               sizeof(group)) == SOCKET_ERROR)
+namespace {
+
+std::string SendTo(SOCKET s, Ipv4 group, uint16_t port, std::span<const uint8_t> datagram) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr = InAddr(group.value);
+    to.sin_port = htons(port);
+    if (sendto(s, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()), 0,
+               reinterpret_cast<const sockaddr*>(&to), sizeof(to)) == SOCKET_ERROR)
         return SystemMessage(static_cast<DWORD>(WSAGetLastError()));
     return "";
 }
 
-void WindowsWire::Drain(const std::function<void(const Arrival&)>& sink) {
-    // Only the first 512 bytes of a reply are ever read; a longer datagram is cut to them.
-    uint8_t buffer[quillmast::kReplyBufferSize];
+} // namespace
+
+std::string WindowsWire::Send(size_t link, std::span<const uint8_t> datagram) {
+    return SendTo(senders_.at(link), DiscoveryGroup(), quillmast::DISCOVERY_REQUEST_PORT, datagram);
+}
+
+std::string WindowsWire::SendOnvif(size_t link, std::span<const uint8_t> datagram) {
+    if (link >= onvifSenders_.size())
+        return "no WS-Discovery socket on this link";
+    return SendTo(onvifSenders_[link], OnvifGroup(), wsd::kPort, datagram);
+}
+
+void WindowsWire::Drain(SOCKET s, Channel channel, const std::function<void(const Arrival&)>& sink) {
+    // Our replies are read up to 512 bytes (a longer one is cut to them); WS-Discovery messages whole.
+    uint8_t* buffer = buffer_.data();
+    const size_t room = channel == Channel::Quill ? quillmast::kReplyBufferSize : buffer_.size();
     alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
     for (int taken = 0; taken < kDrainBatch; ++taken) {
         sockaddr_in from{};
         DWORD received = 0;
         int result = 0;
+        bool truncated = false;
         WSAMSG message{};
         if (recvMsg_ != nullptr) {
-            WSABUF part{static_cast<ULONG>(sizeof(buffer)), reinterpret_cast<char*>(buffer)};
+            WSABUF part{static_cast<ULONG>(room), reinterpret_cast<char*>(buffer)};
             message.name = reinterpret_cast<sockaddr*>(&from);
             message.namelen = sizeof(from);
             message.lpBuffers = &part;
             message.dwBufferCount = 1;
             message.Control = WSABUF{static_cast<ULONG>(sizeof(control)), control};
-            result = recvMsg_(receive_, &message, &received, nullptr, nullptr);
+            result = recvMsg_(s, &message, &received, nullptr, nullptr);
         } else {
             int fromLength = sizeof(from);
-            int n = recvfrom(receive_, reinterpret_cast<char*>(buffer), sizeof(buffer), 0,
+            int n = recvfrom(s, reinterpret_cast<char*>(buffer), static_cast<int>(room), 0,
                              reinterpret_cast<sockaddr*>(&from), &fromLength);
             result = n == SOCKET_ERROR ? SOCKET_ERROR : 0;
             received = n == SOCKET_ERROR ? 0 : static_cast<DWORD>(n);
@@ -195,7 +241,8 @@ void WindowsWire::Drain(const std::function<void(const Arrival&)>& sink) {
         if (result == SOCKET_ERROR) {
             int error = WSAGetLastError();
             if (error == WSAEMSGSIZE) {
-                received = sizeof(buffer); // the first 512 bytes arrived
+                received = static_cast<DWORD>(room); // the first part arrived
+                truncated = true;
             } else if (error == WSAECONNRESET) {
                 continue; // an ICMP "port unreachable" for an earlier send: not a reply
             } else {
@@ -203,7 +250,9 @@ void WindowsWire::Drain(const std::function<void(const Arrival&)>& sink) {
             }
         }
         Arrival arrival;
-        arrival.bytes = std::span<const uint8_t>(buffer, std::min<size_t>(received, sizeof(buffer)));
+        arrival.bytes = std::span<const uint8_t>(buffer, std::min<size_t>(received, room));
+        arrival.channel = channel;
+        arrival.truncated = channel == Channel::Onvif && truncated;
         arrival.facts.source = Ipv4{ntohl(from.sin_addr.s_addr)};
         if (recvMsg_ != nullptr)
             for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header != nullptr;
@@ -220,16 +269,20 @@ void WindowsWire::Drain(const std::function<void(const Arrival&)>& sink) {
 }
 
 void WindowsWire::Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) {
+    fd_set ready;
     auto readable = [&](int milliseconds) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(receive_, &readable);
+        FD_ZERO(&ready);
+        for (const Receiver& receiver : receivers_)
+            FD_SET(receiver.s, &ready);
         timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
-        return select(0, &readable, nullptr, nullptr, &timeout);
+        return select(0, &ready, nullptr, nullptr, &timeout);
     };
-    if (WaitForReplies(
+    if (!WaitForReplies(
             until, [&] { return Interrupted(); }, readable))
-        Drain(sink);
+        return;
+    for (const Receiver& receiver : receivers_)
+        if (FD_ISSET(receiver.s, &ready))
+            Drain(receiver.s, receiver.channel, sink);
 }
 
 bool WindowsWire::Interrupted() { return g_interrupted.load(std::memory_order_acquire); }

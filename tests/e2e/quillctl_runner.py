@@ -9,7 +9,8 @@ import subprocess
 
 import lab
 
-FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source"]
+FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source",
+          "protocol", "endpoint", "name", "hardware", "xaddr"]
 REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds"]
 
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "command_line.h"
+#include "command_run.h"
 #include "exit_status.h"
 #include "fake_lan.h"
 #include "wire_protocol.h"
@@ -23,19 +24,8 @@ using testing::FakeHost;
 using testing::MacNumber;
 using testing::SentDatagram;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Quillctl(FakeHost& host, std::vector<std::string> args) {
-    std::ostringstream out, err;
-    Outcome run;
-    run.status = RunCommandLine(args, host, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using testing::Outcome;
+using testing::Quillctl;
 
 FakeDevice Device(int n, std::string ip, size_t link = 0) {
     FakeDevice device;

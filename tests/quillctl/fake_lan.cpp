@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "wire_protocol.h"
 
 namespace quillctl::testing {
@@ -21,8 +23,91 @@ size_t FakeLan::Count(bool (SentDatagram::*kind)() const) const {
     return n;
 }
 
-void FakeLan::Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts) {
-    pending_.emplace(start_ + at, Pending{start_ + at, std::move(bytes), facts});
+namespace {
+
+std::string_view Local(std::string_view name) {
+    size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// The text of the first element with this local name; the fake reads our requests loosely, as a
+// device might.
+std::string ElementText(const std::vector<uint8_t>& bytes, std::string_view local) {
+    pugi::xml_document document;
+    if (!document.load_buffer(bytes.data(), bytes.size()))
+        return {};
+    pugi::xml_node found = document.find_node([&](pugi::xml_node node) {
+        return node.type() == pugi::node_element && Local(node.name()) == local;
+    });
+    return found.child_value();
+}
+
+} // namespace
+
+std::string SentDatagram::Body() const {
+    pugi::xml_document document;
+    if (!document.load_buffer(bytes.data(), bytes.size()))
+        return {};
+    pugi::xml_node body = document.find_node([](pugi::xml_node node) {
+        return node.type() == pugi::node_element && Local(node.name()) == "Body";
+    });
+    return std::string(Local(body.first_child().name()));
+}
+
+std::string SentDatagram::MessageId() const { return ElementText(bytes, "MessageID"); }
+
+void FakeLan::Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts,
+                     Channel channel) {
+    pending_.emplace(start_ + at, Pending{start_ + at, std::move(bytes), facts, channel});
+}
+
+ArrivalFacts FakeLan::FactsOn(size_t link, const std::string& source) const {
+    ArrivalFacts facts;
+    facts.source = ParseIpv4(source).value_or(Ipv4{0x0a000001});
+    facts.interfaceIndex = links_.at(link).index;
+    facts.destination = links_.at(link).Address();
+    return facts;
+}
+
+void FakeLan::InjectOnvif(std::chrono::milliseconds at, const std::string& text, size_t link,
+                          const std::string& source) {
+    Inject(at, Bytes(text), FactsOn(link, source), Channel::Onvif);
+}
+
+std::string FakeLan::LastProbeId(size_t link) const {
+    for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+        if (it->link == link && it->IsProbe())
+            return it->MessageId();
+    return {};
+}
+
+void FakeLan::AnswerOnvif(const FakeOnvifDevice& device, const std::string& text) {
+    pending_.emplace(now_ + device.delay, Pending{now_ + device.delay, Bytes(text),
+                                                  FactsOn(device.link, device.source), Channel::Onvif});
+}
+
+std::string FakeLan::SendOnvif(size_t link, std::span<const uint8_t> datagram) {
+    sent.push_back(
+        SentDatagram{Elapsed(), link, std::vector<uint8_t>(datagram.begin(), datagram.end()), true});
+    const SentDatagram& request = sent.back();
+    const std::string id = request.MessageId();
+    for (FakeOnvifDevice& device : onvifDevices) {
+        if (device.link != link)
+            continue;
+        if (request.IsProbe()) {
+            if (device.dropProbeMatches > 0) {
+                --device.dropProbeMatches;
+                continue;
+            }
+            SampleDevice shown = device.sample;
+            if (!device.xaddrsInMatch)
+                shown.xaddrs.clear();
+            AnswerOnvif(device, ProbeMatches(id, {shown}));
+        } else if (request.IsResolve() && ElementText(request.bytes, "Address") == device.sample.endpoint) {
+            AnswerOnvif(device, ProbeMatches(id, {device.sample}, true));
+        }
+    }
+    return "";
 }
 
 void FakeLan::Answer(const FakeDevice& device) {
@@ -71,7 +156,7 @@ void FakeLan::Receive(Clock::time_point until, const std::function<void(const Ar
     while (!pending_.empty() && pending_.begin()->first <= now_) {
         Pending next = std::move(pending_.begin()->second);
         pending_.erase(pending_.begin());
-        sink(Arrival{next.bytes, next.facts});
+        sink(Arrival{next.bytes, next.facts, next.channel});
     }
 }
 
@@ -85,6 +170,9 @@ class LanHandle : public Wire {
     std::string Send(size_t link, std::span<const uint8_t> datagram) override {
         return lan_.Send(link, datagram);
     }
+    std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) override {
+        return lan_.SendOnvif(link, datagram);
+    }
     void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override {
         lan_.Receive(until, sink);
     }
@@ -96,9 +184,13 @@ class LanHandle : public Wire {
 
 } // namespace
 
-std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links) {
+std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links, const WireOptions& options) {
+    wireOptions = options;
     lan = std::make_unique<FakeLan>(links);
     lan->devices = devices;
+    lan->onvifDevices = options.onvif ? onvifDevices : std::vector<FakeOnvifDevice>{};
+    for (const Planted& datagram : planted)
+        lan->InjectOnvif(datagram.at, datagram.text, datagram.link);
     lan->interruptAt = interruptAt;
     return std::make_unique<LanHandle>(*lan);
 }

@@ -11,6 +11,7 @@
 #include "host.h"
 #include "mac_argument.h"
 #include "wire.h"
+#include "wsd_samples.h"
 
 namespace quillctl::testing {
 
@@ -27,14 +28,30 @@ struct FakeDevice {
     std::optional<std::string> source;  // the sender address, when it is not the device's own
 };
 
+// A camera of another make: it answers WS-Discovery probes and resolves, not our search.
+struct FakeOnvifDevice {
+    SampleDevice sample;
+    size_t link = 0;
+    bool xaddrsInMatch = true; // false: only a Resolve tells where it is
+    int dropProbeMatches = 0;  // this many answers to probes are lost on the way
+    std::chrono::milliseconds delay{5};
+    std::string source = "198.51.100.131";
+};
+
 Mac MacNumber(int n); // 02-00-00-00-xx-yy
 
 struct SentDatagram {
     std::chrono::milliseconds at; // since the start of the test's clock
     size_t link;
     std::vector<uint8_t> bytes;
-    bool IsSearch() const { return bytes.size() == 19; }
-    bool IsCommand() const { return bytes.size() == 41; }
+    bool onvif = false;
+    bool IsSearch() const { return !onvif && bytes.size() == 19; }
+    bool IsCommand() const { return !onvif && bytes.size() == 41; }
+    bool IsProbe() const { return onvif && Body() == "Probe"; }
+    bool IsResolve() const { return onvif && Body() == "Resolve"; }
+    // A WS-Discovery request's body element (local name) and MessageID.
+    std::string Body() const;
+    std::string MessageId() const;
 };
 
 class FakeLan : public Wire {
@@ -42,17 +59,25 @@ class FakeLan : public Wire {
     explicit FakeLan(std::vector<Link> links) : links_(std::move(links)) {}
 
     std::vector<FakeDevice> devices;
+    std::vector<FakeOnvifDevice> onvifDevices;
     std::vector<SentDatagram> sent;
     std::optional<std::chrono::milliseconds> interruptAt;
 
     Clock::time_point Now() override { return now_; }
     std::string Send(size_t link, std::span<const uint8_t> datagram) override;
+    std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) override;
     void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override;
     bool Interrupted() override { return interruptAt && Elapsed() >= *interruptAt; }
 
     std::chrono::milliseconds Elapsed() const;
     // A datagram arriving at `at` from outside the scripted devices (crafted bytes).
-    void Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts);
+    void Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts,
+                Channel channel = Channel::Quill);
+    // The same, arriving on `link` from 198.51.100.200 (or `source`).
+    void InjectOnvif(std::chrono::milliseconds at, const std::string& text, size_t link = 0,
+                     const std::string& source = "198.51.100.200");
+    // The MessageID of the last probe sent on `link`.
+    std::string LastProbeId(size_t link = 0) const;
 
     size_t Count(bool (SentDatagram::*kind)() const) const;
 
@@ -61,8 +86,11 @@ class FakeLan : public Wire {
         Clock::time_point at;
         std::vector<uint8_t> bytes;
         ArrivalFacts facts;
+        Channel channel = Channel::Quill;
     };
     void Answer(const FakeDevice& device);
+    void AnswerOnvif(const FakeOnvifDevice& device, const std::string& text);
+    ArrivalFacts FactsOn(size_t link, const std::string& source) const;
 
     std::vector<Link> links_;
     Clock::time_point start_ = Clock::time_point{} + std::chrono::hours(1);
@@ -76,12 +104,21 @@ class FakeHost : public Host {
     explicit FakeHost(std::vector<HostInterface> interfaces) : interfaces_(std::move(interfaces)) {}
 
     std::vector<FakeDevice> devices; // handed to the LAN when the command opens it
+    std::vector<FakeOnvifDevice> onvifDevices;
+    // WS-Discovery datagrams that arrive by themselves (announcements, forgeries) at a set time.
+    struct Planted {
+        std::chrono::milliseconds at;
+        std::string text;
+        size_t link = 0;
+    };
+    std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
+    WireOptions wireOptions;         // what the last command asked for
     std::unique_ptr<FakeLan> lan;    // the LAN of the last command, kept after it ends
     std::vector<std::string> opened; // URLs handed to the browser
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
-    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links) override;
+    std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
     bool ErrorStreamIsTerminal() override { return false; }
     std::string OpenInBrowser(const std::string& url) override {
         opened.push_back(url);

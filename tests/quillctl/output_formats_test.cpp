@@ -12,25 +12,41 @@
 namespace quillctl {
 namespace {
 
-std::vector<DeviceRow> Rows() {
-    DeviceRow first{1,    "198.51.100.30", "00-1a-2b-3c-4d-00", 80,   "198.51.100.1", "lan0",
-                    true, false,           "198.51.100.30",     false};
-    DeviceRow second{2,
-                     "192.168.0,1\"x",
-                     "00-1a-2b-3c-4d-01",
-                     std::nullopt,
-                     "203.0.113.1",
-                     "lan1",
-                     false,
-                     true,
-                     "203.0.113.77",
-                     true};
-    return {first, second};
+DeviceRow Row(int number, std::string ip, std::string mac, std::optional<int32_t> port,
+              std::string interfaceAddress, std::string interfaceName, bool inSubnet, bool duplicate,
+              std::string source) {
+    DeviceRow row;
+    row.number = number;
+    row.ip = std::move(ip);
+    row.mac = std::move(mac);
+    row.httpPort = port;
+    row.interfaceAddress = std::move(interfaceAddress);
+    row.interfaceName = std::move(interfaceName);
+    row.inSubnet = inSubnet;
+    row.duplicateIp = duplicate;
+    row.source = std::move(source);
+    row.sourceDiffers = row.source != row.ip;
+    return row;
 }
 
-std::string Written(RowFormat format) {
+// Two of ours (one with an address text that needs quoting) and a camera of another make.
+std::vector<DeviceRow> Rows() {
+    DeviceRow third = Row(3, "198.51.100.30", "", 8080, "198.51.100.1", "lan0", true, true, "198.51.100.30");
+    third.protocol = "onvif";
+    third.endpoint = "urn:uuid:5a1b0000-0000-4000-8000-000000000001";
+    third.name = "Lobby, east";
+    third.hardware = "QS-100";
+    third.xaddr = "http://198.51.100.30:8080/onvif/device_service";
+    return {Row(1, "198.51.100.30", "00-1a-2b-3c-4d-00", 80, "198.51.100.1", "lan0", true, false,
+                "198.51.100.30"),
+            Row(2, "192.168.0,1\"x", "00-1a-2b-3c-4d-01", std::nullopt, "203.0.113.1", "lan1", false, true,
+                "203.0.113.77"),
+            third};
+}
+
+std::string Written(RowFormat format, bool onvifColumns = false) {
     std::ostringstream out;
-    WriteRows(out, format, Rows());
+    WriteRows(out, format, Rows(), onvifColumns);
     return out.str();
 }
 
@@ -44,19 +60,26 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(RowFormats, CsvHasTheFixedHeaderAndQuotesWhatNeedsIt) {
     std::vector<std::string> lines = Lines(Written(RowFormat::Csv));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source");
-    EXPECT_EQ(lines[1], "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30");
-    EXPECT_EQ(lines[2], "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77");
+    ASSERT_EQ(lines.size(), 4u);
+    // The fields of WS-Discovery devices come after the first eight, which stay as scripts know them.
+    EXPECT_EQ(lines[0], "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source,"
+                        "protocol,endpoint,name,hardware,xaddr");
+    EXPECT_EQ(lines[1],
+              "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30,quill,,,,");
+    EXPECT_EQ(lines[2],
+              "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77,quill,,,,");
+    EXPECT_EQ(lines[3], "3,198.51.100.30,,8080,198.51.100.1,true,true,198.51.100.30,onvif,"
+                        "urn:uuid:5a1b0000-0000-4000-8000-000000000001,\"Lobby, east\",QS-100,"
+                        "http://198.51.100.30:8080/onvif/device_service");
 }
 
 TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
     nlohmann::json array = nlohmann::json::parse(Written(RowFormat::Json));
     ASSERT_TRUE(array.is_array());
-    ASSERT_EQ(array.size(), 2u);
+    ASSERT_EQ(array.size(), 3u);
     std::vector<std::string> lines = Lines(Written(RowFormat::Jsonl));
-    ASSERT_EQ(lines.size(), 2u);
-    for (size_t i = 0; i < 2; ++i)
+    ASSERT_EQ(lines.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(nlohmann::json::parse(lines[i]), array[i]);
     const nlohmann::json& first = array[0];
     EXPECT_EQ(first["number"], 1);
@@ -69,21 +92,42 @@ TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
     EXPECT_EQ(first["source"], "198.51.100.30");
     EXPECT_TRUE(array[1]["http_port"].is_null());
     EXPECT_EQ(array[1]["duplicate_ip"], true);
-    EXPECT_EQ(std::vector<std::string>(kRowColumns, kRowColumns + 8),
-              (std::vector<std::string>{"number", "ip", "mac", "http_port", "interface", "in_subnet",
-                                        "duplicate_ip", "source"}));
+    EXPECT_EQ(first["protocol"], "quill");
+    for (const char* absent : {"endpoint", "name", "hardware", "xaddr"})
+        EXPECT_TRUE(first[absent].is_null()) << absent;
+    const nlohmann::json& camera = array[2];
+    EXPECT_TRUE(camera["mac"].is_null());
+    EXPECT_EQ(camera["protocol"], "onvif");
+    EXPECT_EQ(camera["endpoint"], "urn:uuid:5a1b0000-0000-4000-8000-000000000001");
+    EXPECT_EQ(camera["name"], "Lobby, east");
+    EXPECT_EQ(camera["xaddr"], "http://198.51.100.30:8080/onvif/device_service");
+    std::vector<std::string> keys;
+    const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(lines[0]);
+    for (const auto& item : ordered.items())
+        keys.push_back(item.key());
+    EXPECT_EQ(std::vector<std::string>(kRowColumns, kRowColumns + kRowColumnCount), keys);
 }
 
 TEST(RowFormats, TableIsAlignedAndMarksWhatNeedsALook) {
     std::vector<std::string> lines = Lines(Written(RowFormat::Table));
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 5u);
     size_t macColumn = lines[0].find("MAC");
     EXPECT_EQ(lines[1].find("00-1a"), macColumn);
     EXPECT_EQ(lines[2].find("00-1a"), macColumn);
+    EXPECT_EQ(lines[0].find("PROTOCOL"), std::string::npos);
     EXPECT_NE(lines[2].find("203.0.113.77 (not its IP)"), std::string::npos);
     EXPECT_NE(lines[1].find("198.51.100.1 (lan0)"), std::string::npos);
-    EXPECT_NE(lines[3].find("2 devices"), std::string::npos);
-    EXPECT_NE(lines[3].find("1 not in the subnet"), std::string::npos);
+    EXPECT_NE(lines[4].find("3 devices"), std::string::npos);
+    EXPECT_NE(lines[4].find("1 not in the subnet"), std::string::npos);
+    EXPECT_NE(lines[4].find("2 with an address held twice"), std::string::npos);
+
+    // With WS-Discovery searched, the camera's protocol, name and XAddr are columns of their own.
+    lines = Lines(Written(RowFormat::Table, true));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3].find("onvif"), lines[0].find("PROTOCOL"));
+    EXPECT_EQ(lines[3].find("Lobby, east"), lines[0].find("NAME"));
+    EXPECT_EQ(lines[3].find("http://198.51.100.30:8080/"), lines[0].find("XADDR"));
+    EXPECT_EQ(lines[1].find("quill"), lines[0].find("PROTOCOL"));
 
     std::ostringstream none;
     WriteRows(none, RowFormat::Table, {});
@@ -92,16 +136,17 @@ TEST(RowFormats, TableIsAlignedAndMarksWhatNeedsALook) {
 
 TEST(RowFormats, StreamedRowsUseTheSameFields) {
     std::ostringstream out;
-    WriteStreamHeader(out, RowFormat::Csv, 4);
-    WriteStreamRow(out, RowFormat::Csv, 4, Rows()[0]);
+    WriteStreamHeader(out, RowFormat::Csv, 4, false);
+    WriteStreamRow(out, RowFormat::Csv, 4, false, Rows()[0]);
     EXPECT_EQ(out.str(), Lines(Written(RowFormat::Csv))[0] + "\n" + Lines(Written(RowFormat::Csv))[1] + "\n");
 
     std::ostringstream table;
-    WriteStreamHeader(table, RowFormat::Table, 4);
+    WriteStreamHeader(table, RowFormat::Table, 4, true);
     for (const DeviceRow& row : Rows())
-        WriteStreamRow(table, RowFormat::Table, 4, row);
+        WriteStreamRow(table, RowFormat::Table, 4, true, row);
     std::vector<std::string> lines = Lines(table.str());
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3].find("onvif"), lines[0].find("PROTOCOL"));
     // The columns after the interface stay in line with the header.
     EXPECT_EQ(lines[1].find("yes"), lines[0].find("IN SUBNET"));
     EXPECT_EQ(lines[1].rfind("198.51.100.30"), lines[0].find("SOURCE"));

@@ -1,0 +1,127 @@
+#include "onvif_search.h"
+
+#include "wsd_writer.h"
+
+namespace quillctl {
+
+namespace {
+
+// Far more requests than answers can still be on their way to: about fifteen minutes of probes on
+// four links.
+constexpr size_t kRememberedRequests = 4096;
+
+std::span<const uint8_t> Bytes(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+} // namespace
+
+OnvifSearch::OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,
+                         SendWarnings& sendWarnings)
+    : wire_(wire), links_(links), types_(std::move(types)), sendWarnings_(sendWarnings),
+      random_(std::random_device{}()) {}
+
+void OnvifSearch::Remember(const std::string& messageId) {
+    sent_.insert(messageId);
+    sentOrder_.push_back(messageId);
+    if (sentOrder_.size() > kRememberedRequests) {
+        sent_.erase(sentOrder_.front());
+        sentOrder_.pop_front();
+    }
+}
+
+void OnvifSearch::SendProbes() {
+    resolvedThisRound_.clear();
+    for (size_t link = 0; link < links_.size(); ++link) {
+        std::string id = wsd::NewMessageId(random_);
+        Remember(id);
+        sendWarnings_.Note(link, wire_.SendOnvif(link, Bytes(wsd::BuildProbe(id, types_))), "probe");
+    }
+}
+
+void OnvifSearch::Resolve(const std::string& endpoint, size_t link) {
+    if (!resolvedThisRound_.insert(endpoint).second)
+        return;
+    std::string id = wsd::NewMessageId(random_);
+    Remember(id);
+    sendWarnings_.Note(link, wire_.SendOnvif(link, Bytes(wsd::BuildResolve(id, endpoint))), "resolve");
+}
+
+void OnvifSearch::TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 source, DeviceList& list,
+                             const std::function<void(DeviceChange, int)>& onChange) {
+    if (device.xaddrs.empty()) {
+        // WS-Discovery lets a device leave its address out: it is asked for with a Resolve.
+        Resolve(device.endpoint, link);
+        return;
+    }
+    std::optional<HttpXAddr> xaddr = ChooseXAddr(device.xaddrs, links_.at(link).subnet);
+    if (!xaddr) {
+        Ignore(wsd::Rejection::NoUsableXAddr);
+        return;
+    }
+    OnvifDevice seen;
+    seen.endpoint = device.endpoint;
+    seen.name = ScopeValue(device.scopes, "name");
+    seen.hardware = ScopeValue(device.scopes, "hardware");
+    seen.mac = ScopeMac(device.scopes);
+    seen.xaddr = *xaddr;
+    seen.link = link;
+    seen.source = source;
+    DeviceChange change = list.ApplyOnvif(std::move(seen));
+    if (change == DeviceChange::Added || change == DeviceChange::Changed || change == DeviceChange::Full)
+        onChange(change, change == DeviceChange::Full ? 0 : list.FindOnvif(device.endpoint)->number);
+}
+
+void OnvifSearch::Take(const Arrival& arrival, size_t link, DeviceList& list,
+                       const std::function<void(DeviceChange, int)>& onChange) {
+    wsd::ReadResult read = wsd::ReadMessage(arrival.bytes, arrival.truncated);
+    if (!read.message) {
+        Ignore(read.rejection);
+        return;
+    }
+    const wsd::Message& message = *read.message;
+    switch (message.kind) {
+    case wsd::MessageKind::ProbeMatches:
+    case wsd::MessageKind::ResolveMatches:
+        if (!sent_.count(message.relatesTo)) {
+            Ignore(wsd::Rejection::UnknownRelatesTo);
+            return;
+        }
+        [[fallthrough]];
+    case wsd::MessageKind::Hello:
+        for (const wsd::Announcement& device : message.devices)
+            TakeDevice(device, link, arrival.facts.source, list, onChange);
+        break;
+    case wsd::MessageKind::Bye:
+        for (const wsd::Announcement& device : message.devices)
+            if (list.ByeOnvif(device.endpoint) == DeviceChange::Changed)
+                onChange(DeviceChange::Changed, list.FindOnvif(device.endpoint)->number);
+        break;
+    }
+}
+
+size_t OnvifSearch::IgnoredCount() const {
+    size_t total = 0;
+    for (size_t count : ignored_)
+        total += count;
+    return total;
+}
+
+std::string OnvifSearch::IgnoredSummary() const {
+    size_t total = IgnoredCount();
+    if (total == 0)
+        return {};
+    std::string text =
+        "ignored " + std::to_string(total) + " WS-Discovery message" + (total == 1 ? "" : "s") + ":";
+    bool first = true;
+    for (size_t i = 0; i < ignored_.size(); ++i) {
+        if (ignored_[i] == 0)
+            continue;
+        text += (first ? " " : ", ") + std::to_string(ignored_[i]) + " " +
+                wsd::RejectionText(static_cast<wsd::Rejection>(i));
+        first = false;
+    }
+    return text;
+}
+
+} // namespace quillctl

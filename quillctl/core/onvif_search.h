@@ -1,0 +1,59 @@
+#pragma once
+// WS-Discovery beside our own search: a Probe on every link at each tick (a fresh MessageID each), a
+// Resolve for every device that answers without its address, and every answer read into the device
+// list. Only answers to this run's own requests are taken; announcements (Hello, Bye) when they come.
+// Whatever is not taken is counted by its reason and summed up at the end, never printed as it came.
+#include <array>
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "device_list.h"
+#include "links.h"
+#include "send_warning.h"
+#include "wire.h"
+#include "wsd_names.h"
+#include "wsd_reader.h"
+
+namespace quillctl {
+
+class OnvifSearch {
+  public:
+    OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,
+                SendWarnings& sendWarnings);
+
+    void SendProbes();
+
+    // Takes one WS-Discovery datagram that arrived on `link`.
+    void Take(const Arrival& arrival, size_t link, DeviceList& list,
+              const std::function<void(DeviceChange, int number)>& onChange);
+
+    size_t IgnoredCount() const;
+    // "ignored 3 WS-Discovery messages: 2 not well-formed XML, 1 with a DOCTYPE"; empty when none was.
+    std::string IgnoredSummary() const;
+
+  private:
+    void Remember(const std::string& messageId);
+    void Ignore(wsd::Rejection rejection) { ++ignored_[static_cast<size_t>(rejection)]; }
+    void Resolve(const std::string& endpoint, size_t link);
+    void TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 source, DeviceList& list,
+                    const std::function<void(DeviceChange, int)>& onChange);
+
+    Wire& wire_;
+    const std::vector<Link>& links_;
+    std::vector<wsd::TypeName> types_;
+    SendWarnings& sendWarnings_;
+    std::mt19937_64 random_;
+    // The requests of this run, newest last; the oldest are forgotten so a long --watch stays small.
+    std::deque<std::string> sentOrder_;
+    std::set<std::string> sent_;
+    // Endpoints resolved since the last probe: one Resolve per endpoint and probe round is enough.
+    std::set<std::string> resolvedThisRound_;
+    std::array<size_t, wsd::kRejectionCount> ignored_{};
+};
+
+} // namespace quillctl
