@@ -10,6 +10,8 @@ PACKAGES=(
     cmake g++ make python3 googletest
     # header-only libraries of quillctl (command line, JSON), used by both builds
     libcli11-dev nlohmann-json3-dev
+    # the simulator's XML reader (its ONVIF cameras read WS-Discovery probes)
+    libpugixml-dev
     # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
     # the downloads: CPack's .deb needs dpkg-shlibdeps, its manual pages help2man; their checks run
@@ -25,7 +27,12 @@ PACKAGES=(
     iproute2 procps tcpdump util-linux
     # the end-to-end and lab tests (Debian's python3, which tools/e2e.sh runs)
     python3-pytest python3-pytest-timeout
+    # an ONVIF client written by others, which the simulated cameras are checked against (npm package
+    # pinned in tests/e2e/onvif_client)
+    nodejs
 )
+# Debian ships npm apart from nodejs; a Node.js build that brings its own npm needs no second one.
+command -v npm >/dev/null || PACKAGES+=(npm)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
