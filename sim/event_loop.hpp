@@ -20,7 +20,7 @@ struct LoopParts {
     HttpPageServer* http = nullptr; // nothing without --http
     RawPlan raw;                    // no payloads: nothing crafted to send
     bool raw_on_search = false;
-    std::optional<Millis> run_for; // nothing: until SIGINT or SIGTERM
+    std::optional<Millis> run_for;    // nothing: until SIGINT or SIGTERM
     UdpEndpoint* onvif_udp = nullptr; // the WS-Discovery socket, with --onvif or --onvif-raw-file
     OnvifFleet* onvif = nullptr;
 };

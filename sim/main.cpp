@@ -74,11 +74,12 @@ std::optional<std::string> read_onvif_templates(const quillsim::Options& options
     return std::nullopt;
 }
 
-void print_onvif_summary(const quillsim::OnvifFleet& onvif, std::size_t templates) {
+void print_onvif_summary(const quillsim::OnvifFleet& onvif, std::size_t templates, std::uint64_t seed) {
     if (onvif.size() > 0) {
-        std::fprintf(stderr, "quillsim: %zu ONVIF camera(s), address %s..%s, %s..%s\n", onvif.size(),
-                     onvif.address(0).c_str(), onvif.address(onvif.size() - 1).c_str(),
-                     onvif.camera(0).endpoint.c_str(), onvif.camera(onvif.size() - 1).endpoint.c_str());
+        std::fprintf(stderr, "quillsim: %zu ONVIF camera(s), address %s..%s, endpoint %s..%s, seed %llu\n",
+                     onvif.size(), onvif.address(0).c_str(), onvif.address(onvif.size() - 1).c_str(),
+                     onvif.camera(0).endpoint.c_str(), onvif.camera(onvif.size() - 1).endpoint.c_str(),
+                     static_cast<unsigned long long>(seed));
     }
     if (templates > 0) {
         std::fprintf(stderr, "quillsim: %zu crafted reply(ies) to every WS-Discovery Probe\n", templates);
@@ -117,8 +118,8 @@ int run(const quillsim::Options& options) {
     raw.interval_ms = options.raw_interval_ms;
     raw.to = Destination{options.raw_to, kReplyPort};
 
-    OnvifConfig onvif_config = make_onvif_config(options, 0, static_cast<std::uint64_t>(wall_seconds()));
-    if (auto problem = read_onvif_templates(options, onvif_config.templates)) {
+    std::vector<std::vector<std::uint8_t>> onvif_templates;
+    if (auto problem = read_onvif_templates(options, onvif_templates)) {
         return refuse(*problem);
     }
 
@@ -129,7 +130,9 @@ int run(const quillsim::Options& options) {
     }
     const std::uint64_t seed = options.seed.value_or(std::random_device{}());
     DeviceFleet fleet(make_fleet_config(options, seed));
-    onvif_config.seed = seed;
+    // The start time is the cameras' AppSequence InstanceId: a restarted simulator is a new instance.
+    OnvifConfig onvif_config = make_onvif_config(options, seed, static_cast<std::uint64_t>(wall_seconds()));
+    onvif_config.templates = std::move(onvif_templates);
     OnvifFleet onvif(onvif_config);
     const StopSignals signals;
 
@@ -154,8 +157,10 @@ int run(const quillsim::Options& options) {
             const FloodPlan plan{raw.to, static_cast<Millis>(*options.flood_s * 1000.0), seed};
             return run_flood(udp, plan, signals, log) ? 0 : kExitFailure;
         }
-        print_summary(options, seed, fleet);
-        print_onvif_summary(onvif, onvif_config.templates.size());
+        if (fleet.size() > 0 || onvif.size() == 0) {
+            print_summary(options, seed, fleet);
+        }
+        print_onvif_summary(onvif, onvif_config.templates.size(), seed);
         if (onvif_udp) {
             deliver_all_now(*onvif_udp, onvif.hellos(monotonic_ms()), log);
         }

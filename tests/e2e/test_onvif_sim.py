@@ -167,3 +167,27 @@ def test_a_client_that_must_resolve_after_a_lost_first_answer(session, lab_info)
     lab.expect(root.findtext("s:Body/d:ResolveMatches/d:ResolveMatch/d:XAddrs", namespaces=NS)
                == "http://198.51.100.131:80/onvif/device_service", "the XAddr of camera 1")
     lab.expect(source == (near.lan_ip, PORT), f"from {source}")
+
+
+def test_crafted_replies_carry_the_probe_id_and_bad_datagrams_are_only_logged(session, lab_info):
+    near = lab_info.segments[1]
+    template = session.logs / "reply.xml"
+    template.write_text("<x><RelatesTo>{{RelatesTo}}</RelatesTo><again>{{RelatesTo}}</again></x>")
+    sim = session.sim("--devices", "0", "--onvif-raw-file", str(template))
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+        sock.bind((near.pc_ip, 0))
+        sock.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(near.pc_ip))
+        hostile = [b"", b"<unclosed", b'<!DOCTYPE x [<!ENTITY a "aaaa">]><x>&a;&a;</x>', b"<a>" * 5000]
+        for datagram in hostile:
+            sock.sendto(datagram, (GROUP, PORT))
+        message_id = f"urn:uuid:{uuid.uuid4()}"
+        # Arrives after the hostile ones: by its answer, the simulator has read them all.
+        sock.sendto(soap("Probe", "<d:Probe/>", message_id), (GROUP, PORT))
+        sock.settimeout(10)
+        reply, source = sock.recvfrom(65535)
+    lab.expect(reply.decode() == f"<x><RelatesTo>{message_id}</RelatesTo><again>{message_id}</again></x>",
+               f"crafted reply {reply!r}")
+    lab.expect(source == (near.lan_ip, PORT), f"from {source}")
+    others = [record for record in sim.records("other") if record.get("port") == PORT]
+    lab.expect([record["len"] for record in others] == [len(d) for d in hostile], f"logged {others}")
+    lab.expect(sim.running(), "quillsim ended")
