@@ -101,6 +101,8 @@ std::vector<std::uint8_t> fill_template(std::span<const std::uint8_t> raw, std::
     return {out.begin(), out.end()};
 }
 
+// Seeded apart from the quill devices' jitter draws, so adding cameras leaves those draws as they were for a
+// given --seed.
 OnvifFleet::OnvifFleet(const OnvifConfig& config) : config_(config), random_(config.seed ^ 0x5a1bULL) {
     cameras_.reserve(config.device_count);
     for (std::size_t k = 0; k < config.device_count; ++k) {
