@@ -5,7 +5,6 @@
 #include "send_gate.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <vector>
