@@ -8,6 +8,13 @@ Destination reply_destination(ReplyMode mode, Ipv4 requester) {
     return Destination{mode == ReplyMode::multicast ? kDiscoveryGroup : requester, kReplyPort};
 }
 
+Millis answer_wait(Millis delay_ms, Millis jitter_ms, std::mt19937_64& random) {
+    if (jitter_ms <= 0) {
+        return delay_ms;
+    }
+    return delay_ms + std::uniform_int_distribution<Millis>(0, jitter_ms)(random);
+}
+
 DeviceFleet::DeviceFleet(const FleetConfig& config) : config_(config), random_(config.seed) {
     devices_.reserve(config.device_count);
     for (std::size_t k = 0; k < config.device_count; ++k) {
@@ -31,13 +38,10 @@ std::optional<std::size_t> DeviceFleet::find(const MacBytes& mac) const {
 
 void DeviceFleet::queue_answer(const SimulatedDevice& device, Ipv4 requester, Millis now,
                                OutgoingQueue& out) {
-    Millis wait = config_.reply.delay_ms;
-    if (config_.reply.jitter_ms > 0) {
-        wait += std::uniform_int_distribution<Millis>(0, config_.reply.jitter_ms)(random_);
-    }
+    const Millis wait = answer_wait(config_.reply.delay_ms, config_.reply.jitter_ms, random_);
     out.push(OutgoingDatagram{now + wait, reply_destination(config_.reply.mode, requester),
                               build_reply(device.address(), config_.reply.http_port, device.mac()),
-                              OutgoingKind::reply, device.mac(), device.address()});
+                              OutgoingKind::reply, device.mac(), device.address(), std::nullopt});
 }
 
 void DeviceFleet::settle(std::size_t index, Millis now, std::vector<DeviceAddressChange>& changes) {

@@ -48,6 +48,9 @@ struct DeviceAddressChange {
 
 Destination reply_destination(ReplyMode mode, Ipv4 requester);
 
+// How long one answer waits: delay_ms plus a uniform draw from [0, jitter_ms].
+Millis answer_wait(Millis delay_ms, Millis jitter_ms, std::mt19937_64& random);
+
 // All pretend devices: device k has MAC mac_base + k and address ip_base + k. Turns each request into the
 // answers of the devices it concerns, each queued for its own moment.
 class DeviceFleet {

@@ -2,10 +2,9 @@
 
 #include "log_events.hpp"
 #include "real_clocks.hpp"
-#include "safety_rules.hpp"
+#include "send_gate.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <vector>
@@ -69,24 +68,11 @@ class Loop {
             if (datagram == nullptr) {
                 return queue_.next_due();
             }
-            // Unicast answers go wherever a request came from; this is the last gate before the wire.
-            if (!is_allowed_destination(datagram->to.address)) {
-                parts_.log.write(refused_line(wall_seconds(), *datagram));
-                queue_.pop();
-                continue;
-            }
-            int error = 0;
-            switch (parts_.udp.send(*datagram, error)) {
-            case UdpEndpoint::SendResult::sent:
-                parts_.log.write(sent_line(wall_seconds(), *datagram));
-                ++sent;
-                break;
-            case UdpEndpoint::SendResult::retry_later:
+            UdpEndpoint& udp = is_onvif(datagram->kind) ? *parts_.onvif_udp : parts_.udp;
+            if (deliver(udp, *datagram, parts_.log) == Delivery::retry_later) {
                 return now + kSendRetryMs;
-            case UdpEndpoint::SendResult::failed:
-                parts_.log.write(send_error_line(wall_seconds(), *datagram, std::strerror(error)));
-                break;
             }
+            ++sent;
             queue_.pop();
         }
         return now; // more may be due: come straight back after a look at the socket
@@ -94,6 +80,10 @@ class Loop {
 
     void wait(Millis now, std::optional<Millis> wake) {
         std::vector<pollfd> fds{pollfd{parts_.udp.fd(), POLLIN, 0}};
+        if (parts_.onvif_udp != nullptr) {
+            fds.push_back(pollfd{parts_.onvif_udp->fd(), POLLIN, 0});
+        }
+        const std::size_t first_http = fds.size();
         if (parts_.http != nullptr) {
             const auto http_fds = parts_.http->poll_fds();
             fds.insert(fds.end(), http_fds.begin(), http_fds.end());
@@ -112,8 +102,11 @@ class Loop {
         if (fds[0].revents & POLLIN) {
             receive_requests();
         }
+        if (parts_.onvif_udp != nullptr && (fds[1].revents & POLLIN)) {
+            receive_discovery();
+        }
         if (parts_.http != nullptr) {
-            parts_.http->handle(std::span<const pollfd>(fds).subspan(1));
+            parts_.http->handle(std::span<const pollfd>(fds).subspan(first_http));
         }
     }
 
@@ -129,6 +122,21 @@ class Loop {
             log_changes(parts_.fleet.on_request(request, datagram->source, now, queue_));
             if (request.kind == RequestKind::search && parts_.raw_on_search) {
                 schedule_raw(parts_.raw, now, queue_);
+            }
+        }
+    }
+
+    // Datagrams on the WS-Discovery port; without cameras (only --onvif-raw-file) the fleet is empty.
+    void receive_discovery() {
+        for (int received = 0; received < kMaxReceivesPerTurn; ++received) {
+            const auto datagram = parts_.onvif_udp->receive();
+            if (!datagram) {
+                return;
+            }
+            const OnvifReception reception = parts_.onvif->on_datagram(*datagram, monotonic_ms(), queue_);
+            parts_.log.write(onvif_received_line(wall_seconds(), *datagram, reception));
+            for (const auto& drop : reception.dropped) {
+                parts_.log.write(onvif_dropped_line(wall_seconds(), drop));
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "device_fleet.hpp"
 #include "http_page_server.hpp"
 #include "log_sink.hpp"
+#include "onvif_device.hpp"
 #include "raw_schedule.hpp"
 #include "stop_signals.hpp"
 #include "udp_endpoint.hpp"
@@ -19,7 +20,9 @@ struct LoopParts {
     HttpPageServer* http = nullptr; // nothing without --http
     RawPlan raw;                    // no payloads: nothing crafted to send
     bool raw_on_search = false;
-    std::optional<Millis> run_for; // nothing: until SIGINT or SIGTERM
+    std::optional<Millis> run_for;    // nothing: until SIGINT or SIGTERM
+    UdpEndpoint* onvif_udp = nullptr; // the WS-Discovery socket, with --onvif or --onvif-raw-file
+    OnvifFleet* onvif = nullptr;
 };
 
 // Receives requests, lets the fleet answer them, and sends every queued datagram when it falls due, all on

@@ -63,4 +63,14 @@ JsonLine& JsonLine::optional_number(std::string_view name, std::optional<std::in
     return *this;
 }
 
+JsonLine& JsonLine::texts(std::string_view name, const std::vector<std::string>& values) {
+    key(name);
+    body_ += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        body_ += (i == 0 ? "\"" : ", \"") + json_escape(values[i]) + '"';
+    }
+    body_ += ']';
+    return *this;
+}
+
 } // namespace quillsim

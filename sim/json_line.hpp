@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillsim {
 
@@ -16,6 +17,7 @@ class JsonLine {
     JsonLine& number(std::string_view key, std::int64_t value);
     JsonLine& seconds(std::string_view key, double value); // fixed, millisecond precision
     JsonLine& optional_number(std::string_view key, std::optional<std::int64_t> value); // null if absent
+    JsonLine& texts(std::string_view key, const std::vector<std::string>& values);      // an array of texts
 
     std::string str() const { return body_ + "}"; }
 

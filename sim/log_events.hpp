@@ -2,6 +2,7 @@
 
 #include "device_fleet.hpp"
 #include "flood_mix.hpp"
+#include "onvif_device.hpp"
 #include "outgoing_queue.hpp"
 #include "received_datagram.hpp"
 #include "wire_format.hpp"
@@ -18,7 +19,15 @@ namespace quillsim {
 std::string received_line(double wall_seconds, const ReceivedDatagram& datagram,
                           const ClassifiedRequest& request);
 
-// kind "reply" | "raw": a datagram that went out.
+// kind "onvif-probe" | "onvif-resolve" | "other": a datagram that arrived on the WS-Discovery port.
+std::string onvif_received_line(double wall_seconds, const ReceivedDatagram& datagram,
+                                const OnvifReception& reception);
+
+// kind "onvif-dropped": a camera's ProbeMatch that was never sent, as if lost on the way.
+std::string onvif_dropped_line(double wall_seconds, const OnvifDrop& drop);
+
+// kind "reply" | "raw" | "onvif-match" | "onvif-resolve-match" | "onvif-hello" | "onvif-bye" | "onvif-raw":
+// a datagram that went out.
 std::string sent_line(double wall_seconds, const OutgoingDatagram& datagram);
 
 // kind "changed": a device took a new address.

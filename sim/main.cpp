@@ -6,9 +6,12 @@
 #include "host_environment.hpp"
 #include "http_page_server.hpp"
 #include "log_sink.hpp"
+#include "onvif_device.hpp"
 #include "options.hpp"
 #include "raw_schedule.hpp"
+#include "real_clocks.hpp"
 #include "safety_rules.hpp"
+#include "send_gate.hpp"
 #include "stop_signals.hpp"
 #include "udp_endpoint.hpp"
 #include "usage_text.hpp"
@@ -34,25 +37,53 @@ int refuse(const std::string& message) {
     return kExitRefused;
 }
 
+// One file's bytes as one datagram; a message naming `option` if it cannot be.
+std::optional<std::string> read_datagram_file(std::string_view option, const std::string& path,
+                                              std::vector<std::vector<std::uint8_t>>& payloads) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::string(option) + ": cannot read " + path;
+    }
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (bytes.size() > quillsim::kMaxUdpPayload) {
+        return std::string(option) + ": " + path + " is larger than one UDP datagram can carry";
+    }
+    payloads.push_back(std::move(bytes));
+    return std::nullopt;
+}
+
 std::optional<std::string> read_raw_payloads(const quillsim::Options& options,
                                              std::vector<std::vector<std::uint8_t>>& payloads) {
     for (const auto& source : options.raw) {
         if (!source.file) {
             payloads.push_back(source.bytes);
-            continue;
+        } else if (auto problem = read_datagram_file("--raw-file", *source.file, payloads)) {
+            return problem;
         }
-        std::ifstream file(*source.file, std::ios::binary);
-        if (!file) {
-            return "--raw-file: cannot read " + *source.file;
-        }
-        std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                        std::istreambuf_iterator<char>()};
-        if (bytes.size() > quillsim::kMaxUdpPayload) {
-            return "--raw-file: " + *source.file + " is larger than one UDP datagram can carry";
-        }
-        payloads.push_back(std::move(bytes));
     }
     return std::nullopt;
+}
+
+std::optional<std::string> read_onvif_templates(const quillsim::Options& options,
+                                                std::vector<std::vector<std::uint8_t>>& templates) {
+    for (const auto& path : options.onvif_raw_files) {
+        if (auto problem = read_datagram_file("--onvif-raw-file", path, templates)) {
+            return problem;
+        }
+    }
+    return std::nullopt;
+}
+
+void print_onvif_summary(const quillsim::OnvifFleet& onvif, std::size_t templates, std::uint64_t seed) {
+    if (onvif.size() > 0) {
+        std::fprintf(stderr, "quillsim: %zu ONVIF camera(s), address %s..%s, endpoint %s..%s, seed %llu\n",
+                     onvif.size(), onvif.address(0).c_str(), onvif.address(onvif.size() - 1).c_str(),
+                     onvif.camera(0).endpoint.c_str(), onvif.camera(onvif.size() - 1).endpoint.c_str(),
+                     static_cast<unsigned long long>(seed));
+    }
+    if (templates > 0) {
+        std::fprintf(stderr, "quillsim: %zu crafted reply(ies) to every WS-Discovery Probe\n", templates);
+    }
 }
 
 void print_summary(const quillsim::Options& options, std::uint64_t seed, const quillsim::DeviceFleet& fleet) {
@@ -87,6 +118,11 @@ int run(const quillsim::Options& options) {
     raw.interval_ms = options.raw_interval_ms;
     raw.to = Destination{options.raw_to, kReplyPort};
 
+    std::vector<std::vector<std::uint8_t>> onvif_templates;
+    if (auto problem = read_onvif_templates(options, onvif_templates)) {
+        return refuse(*problem);
+    }
+
     LogSink log;
     if (auto problem = log.open(options.log_path)) {
         std::fprintf(stderr, "quillsim: %s\n", problem->c_str());
@@ -94,10 +130,19 @@ int run(const quillsim::Options& options) {
     }
     const std::uint64_t seed = options.seed.value_or(std::random_device{}());
     DeviceFleet fleet(make_fleet_config(options, seed));
+    // The start time is the cameras' AppSequence InstanceId: a restarted simulator is a new instance.
+    OnvifConfig onvif_config = make_onvif_config(options, seed, static_cast<std::uint64_t>(wall_seconds()));
+    onvif_config.templates = std::move(onvif_templates);
+    OnvifFleet onvif(onvif_config);
     const StopSignals signals;
 
     try {
         UdpEndpoint udp(options.bind_ip, options.ttl);
+        std::unique_ptr<UdpEndpoint> onvif_udp;
+        if (options.speaks_onvif()) {
+            onvif_udp = std::make_unique<UdpEndpoint>(options.bind_ip, options.ttl,
+                                                      UdpService{kWsDiscoveryPort, kWsDiscoveryGroup, false});
+        }
         std::unique_ptr<HttpPageServer> http;
         if (options.http) {
             http = std::make_unique<HttpPageServer>(fleet, options.http_port, list_interface_addresses());
@@ -112,7 +157,13 @@ int run(const quillsim::Options& options) {
             const FloodPlan plan{raw.to, static_cast<Millis>(*options.flood_s * 1000.0), seed};
             return run_flood(udp, plan, signals, log) ? 0 : kExitFailure;
         }
-        print_summary(options, seed, fleet);
+        if (fleet.size() > 0 || onvif.size() == 0) {
+            print_summary(options, seed, fleet);
+        }
+        print_onvif_summary(onvif, onvif_config.templates.size(), seed);
+        if (onvif_udp) {
+            deliver_all_now(*onvif_udp, onvif.hellos(monotonic_ms()), log);
+        }
         std::fprintf(stderr, "quillsim: ready\n");
         std::fflush(stderr);
 
@@ -120,8 +171,13 @@ int run(const quillsim::Options& options) {
         if (options.duration_s) {
             run_for = static_cast<Millis>(*options.duration_s * 1000.0);
         }
-        LoopParts parts{udp, fleet, log, signals, http.get(), std::move(raw), options.raw_on_search, run_for};
+        LoopParts parts{
+            udp,     fleet,           log,   signals, http.get(), std::move(raw), options.raw_on_search,
+            run_for, onvif_udp.get(), &onvif};
         run_event_loop(parts);
+        if (onvif_udp) {
+            deliver_all_now(*onvif_udp, onvif.byes(monotonic_ms()), log);
+        }
     } catch (const std::system_error& error) {
         std::fprintf(stderr, "quillsim: %s\n", error.what());
         return kExitFailure;

@@ -153,6 +153,13 @@ const std::map<std::string_view, ValueHandler>& value_options() {
         {"--log", [](Options& o, std::string_view v) { o.log_path = std::string(v); }},
         {"--duration", [](Options& o, std::string_view v) { o.duration_s = parse_seconds("--duration", v); }},
         {"--flood", [](Options& o, std::string_view v) { o.flood_s = parse_seconds("--flood", v); }},
+        {"--onvif",
+         [](Options& o, std::string_view v) {
+             o.onvif = parse_number<std::size_t>("--onvif", v, 0, kMaxOnvifDevices);
+         }},
+        {"--onvif-ip-base",
+         [](Options& o, std::string_view v) { o.onvif_ip_base = parse_address("--onvif-ip-base", v); }},
+        {"--onvif-raw-file", [](Options& o, std::string_view v) { o.onvif_raw_files.emplace_back(v); }},
         {"--seed",
          [](Options& o, std::string_view v) {
              o.seed = parse_number<std::uint64_t>("--seed", v, 0, UINT64_MAX);
@@ -168,6 +175,8 @@ const std::map<std::string_view, FlagHandler>& flag_options() {
         {"--no-port", [](Options& o) { o.no_port = true; }},
         {"--raw-on-search", [](Options& o) { o.raw_on_search = true; }},
         {"--http", [](Options& o) { o.http = true; }},
+        {"--onvif-no-xaddrs", [](Options& o) { o.onvif_no_xaddrs = true; }},
+        {"--onvif-drop-first", [](Options& o) { o.onvif_drop_first = true; }},
     };
     return handlers;
 }
@@ -201,6 +210,16 @@ void check_combinations(const Options& o) {
     if (o.flood_s && (!o.raw.empty() || o.raw_on_search || o.http || o.duration_s)) {
         throw OptionError{"--flood runs alone: it takes no --raw, --raw-file, --raw-on-search, --http or "
                           "--duration"};
+    }
+    if (o.onvif > 0 && !offset_ipv4(o.onvif_ip_base, o.onvif - 1)) {
+        throw OptionError{"--onvif-ip-base: " + std::to_string(o.onvif) +
+                          " cameras would run past 255.255.255.255"};
+    }
+    if ((o.onvif_no_xaddrs || o.onvif_drop_first) && o.onvif == 0) {
+        throw OptionError{"--onvif-no-xaddrs and --onvif-drop-first need cameras: add --onvif N"};
+    }
+    if (o.flood_s && o.speaks_onvif()) {
+        throw OptionError{"--flood runs alone: it takes no --onvif or --onvif-raw-file"};
     }
     if (o.http && o.no_port) {
         throw OptionError{"--http needs a port: drop --no-port"};
@@ -260,6 +279,20 @@ FleetConfig make_fleet_config(const Options& options, std::uint64_t seed) {
     config.reply.jitter_ms = options.jitter_ms;
     config.seed = seed;
     config.moves = options.moves;
+    return config;
+}
+
+OnvifConfig make_onvif_config(const Options& options, std::uint64_t seed, std::uint64_t instance_id) {
+    OnvifConfig config;
+    config.device_count = options.onvif;
+    config.ip_base = options.onvif_ip_base;
+    config.http_port = options.http_port;
+    config.no_xaddrs = options.onvif_no_xaddrs;
+    config.drop_first = options.onvif_drop_first;
+    config.delay_ms = options.delay_ms;
+    config.jitter_ms = options.jitter_ms;
+    config.seed = seed;
+    config.instance_id = instance_id;
     return config;
 }
 

@@ -3,6 +3,7 @@
 #include "device_fleet.hpp"
 #include "ipv4_address.hpp"
 #include "mac_address.hpp"
+#include "onvif_device.hpp"
 #include "sim_clock.hpp"
 #include "simulated_device.hpp"
 
@@ -54,6 +55,15 @@ struct Options {
     std::optional<double> flood_s; // set: send the hostile mix to --raw-to for that long, nothing else
     std::optional<std::uint64_t> seed;
     bool http = false;
+
+    std::size_t onvif = 0;                // ONVIF cameras besides the quill devices
+    Ipv4 onvif_ip_base{0xC6336400 + 130}; // 198.51.100.130
+    bool onvif_no_xaddrs = false;
+    bool onvif_drop_first = false;
+    std::vector<std::string> onvif_raw_files; // read when the tool starts, like --raw-file
+
+    // The WS-Discovery socket is opened for cameras and for crafted replies to Probes.
+    bool speaks_onvif() const { return onvif > 0 || !onvif_raw_files.empty(); }
 };
 
 struct ParsedOptions {
@@ -66,5 +76,8 @@ struct ParsedOptions {
 ParsedOptions parse_options(std::span<const std::string_view> args);
 
 FleetConfig make_fleet_config(const Options& options, std::uint64_t seed);
+
+// Without the crafted templates, which main reads from their files.
+OnvifConfig make_onvif_config(const Options& options, std::uint64_t seed, std::uint64_t instance_id);
 
 } // namespace quillsim

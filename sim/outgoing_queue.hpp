@@ -17,7 +17,18 @@ struct Destination {
     auto operator<=>(const Destination&) const = default;
 };
 
-enum class OutgoingKind { reply, raw };
+enum class OutgoingKind {
+    reply,               // a quill device's answer
+    raw,                 // a crafted datagram (--raw)
+    onvif_match,         // a camera's ProbeMatches
+    onvif_resolve_match, // a camera's ResolveMatches
+    onvif_hello,
+    onvif_bye,
+    onvif_raw, // a crafted reply to a Probe (--onvif-raw-file)
+};
+
+// ONVIF datagrams leave from the WS-Discovery socket, the others from the quill one.
+inline bool is_onvif(OutgoingKind kind) { return kind != OutgoingKind::reply && kind != OutgoingKind::raw; }
 
 struct OutgoingDatagram {
     Millis due = 0;
@@ -27,6 +38,7 @@ struct OutgoingDatagram {
     // For replies, which device answered and with what address, so the log can say so without re-parsing.
     std::optional<MacBytes> mac;
     std::string address;
+    std::optional<std::size_t> camera; // for ONVIF messages, which camera sent it
 };
 
 // Datagrams waiting for their time, earliest first; datagrams due at the same time leave in the order they

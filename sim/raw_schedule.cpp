@@ -6,7 +6,8 @@ void schedule_raw(const RawPlan& plan, Millis start, OutgoingQueue& queue) {
     for (int round = 0; round < plan.count; ++round) {
         const Millis due = start + plan.interval_ms * round;
         for (const auto& payload : plan.payloads) {
-            queue.push(OutgoingDatagram{due, plan.to, payload, OutgoingKind::raw, std::nullopt, {}});
+            queue.push(
+                OutgoingDatagram{due, plan.to, payload, OutgoingKind::raw, std::nullopt, {}, std::nullopt});
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "safety_rules.hpp"
 
+#include "onvif_messages.hpp"
 #include "wire_format.hpp"
 
 namespace quillsim {
@@ -17,7 +18,9 @@ bool is_lab_unicast(Ipv4 address) {
     return in_subnet(address, kLabNetA, 24) || in_subnet(address, kLabNetB, 24);
 }
 
-bool is_allowed_destination(Ipv4 address) { return is_lab_unicast(address) || address == kDiscoveryGroup; }
+bool is_allowed_destination(Ipv4 address) {
+    return is_lab_unicast(address) || address == kDiscoveryGroup || address == kWsDiscoveryGroup;
+}
 
 std::optional<std::string> check_namespace(const NamespaceFacts& facts) {
     if (facts.init) {

@@ -16,7 +16,7 @@ namespace quillsim {
 
 bool is_lab_unicast(Ipv4 address);
 
-// Where the simulator may send: a lab address or the discovery group.
+// Where the simulator may send: a lab address, the discovery group or the WS-Discovery group.
 bool is_allowed_destination(Ipv4 address);
 
 struct InterfaceAddress {

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -31,9 +32,12 @@ in_addr in_address(Ipv4 address) {
     return result;
 }
 
-[[noreturn]] void fail(const char* step) { throw std::system_error(errno, std::generic_category(), step); }
+[[noreturn]] void fail(const std::string& step) {
+    throw std::system_error(errno, std::generic_category(), step);
+}
 
-template <typename Value> void set_option(int fd, int level, int name, const Value& value, const char* step) {
+template <typename Value>
+void set_option(int fd, int level, int name, const Value& value, const std::string& step) {
     if (setsockopt(fd, level, name, &value, sizeof value) != 0) {
         fail(step);
     }
@@ -41,7 +45,10 @@ template <typename Value> void set_option(int fd, int level, int name, const Val
 
 } // namespace
 
-UdpEndpoint::UdpEndpoint(std::optional<Ipv4> bind_ip, int multicast_ttl) : bind_ip_(bind_ip) {
+UdpService quill_service() { return UdpService{kRequestPort, kDiscoveryGroup, true}; }
+
+UdpEndpoint::UdpEndpoint(std::optional<Ipv4> bind_ip, int multicast_ttl, UdpService service)
+    : bind_ip_(bind_ip) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
         fail("socket");
@@ -54,16 +61,20 @@ UdpEndpoint::UdpEndpoint(std::optional<Ipv4> bind_ip, int multicast_ttl) : bind_
         set_option(fd_, IPPROTO_IP, IP_RECVTTL, on, "setsockopt IP_RECVTTL");
         set_option(fd_, IPPROTO_IP, IP_PKTINFO, on, "setsockopt IP_PKTINFO");
         set_option(fd_, IPPROTO_IP, IP_MULTICAST_TTL, multicast_ttl, "setsockopt IP_MULTICAST_TTL");
+        if (!service.hear_own_multicast) {
+            set_option(fd_, IPPROTO_IP, IP_MULTICAST_LOOP, 0, "setsockopt IP_MULTICAST_LOOP");
+        }
+        const std::string port_text = std::to_string(service.port);
 
         // Bound to any address: a socket bound to a unicast address does not receive the group's datagrams.
-        const sockaddr_in local = socket_address(Ipv4{INADDR_ANY}, kRequestPort);
+        const sockaddr_in local = socket_address(Ipv4{INADDR_ANY}, service.port);
         if (bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            fail("bind port 5556");
+            fail("bind port " + port_text);
         }
         ip_mreq membership{};
-        membership.imr_multiaddr = in_address(kDiscoveryGroup);
+        membership.imr_multiaddr = in_address(service.group);
         membership.imr_interface = in_address(bind_ip.value_or(Ipv4{INADDR_ANY}));
-        set_option(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership, "join 235.5.6.7");
+        set_option(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership, "join " + format_ipv4(service.group));
         if (bind_ip) {
             set_option(fd_, IPPROTO_IP, IP_MULTICAST_IF, in_address(*bind_ip), "setsockopt IP_MULTICAST_IF");
         }

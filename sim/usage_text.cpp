@@ -45,6 +45,21 @@ Change-IP commands (a command whose MAC is not one of ours is ignored)
   --move K=A.B.C.D@MS   device K (0 is the first) takes the address by itself MS ms after the
                         start, logged as "changed"; repeatable
 
+ONVIF cameras (WS-Discovery on UDP 3702, group 239.255.255.250, same interface)
+  --onvif N             N cameras besides the --devices ones, 0 to 1000 (default 0); they
+                        answer Probes and Resolves, send Hello at start and Bye at the end.
+                        Camera k: endpoint urn:uuid:5a1b0000-0000-4000-8000-<k, 12 hex
+                        digits>, XAddr http://<address>:<--http-port>/onvif/device_service,
+                        name scope onvif://www.onvif.org/name/Sim%20Camera%20<k>
+  --onvif-ip-base A.B.C.D
+                        address text of camera 0 (default 198.51.100.130); camera k has +k.
+                        Only written into messages; may equal a quill device's address
+  --onvif-no-xaddrs     ProbeMatches and Hello carry no XAddrs: a client must Resolve
+  --onvif-drop-first    each camera drops its first ProbeMatch, as if it were lost
+  --onvif-raw-file PATH a crafted reply sent to every Probe's source address and port, each
+                        {{RelatesTo}} in it replaced by the Probe's MessageID; repeatable
+  --delay and --jitter hold back ProbeMatches and ResolveMatches as they do quill answers
+
 Crafted datagrams (hostile-input tests)
   --raw HEX             a datagram as hex digits, spaces allowed ("" = empty); repeatable
   --raw-file PATH       a file's bytes as one datagram; repeatable
@@ -82,8 +97,16 @@ Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind
     "other" adds "data" (all bytes, hex). Only exactly 19-byte searches and 41-byte
     commands count as such. "dst" is the datagram's destination address; "ttl" is null
     if the kernel did not say.
+  received on port 3702 (with --onvif or --onvif-raw-file):
+    {"t", "kind": "onvif-probe", "src", "sport", "dst", "ttl", "len", "message_id",
+     "types": ["{namespace}name", ...], "scopes": [...], "answered"}
+    {"t", "kind": "onvif-resolve", ..., "message_id", "endpoint", "answered"}
+    {"t", "kind": "other", ..., "port": 3702, "data"}   anything else, Hellos of others too
   sent:
     {"t", "kind": "reply", "dst", "dport", "len", "mac", "ip"}   a device's answer
+    {"t", "kind": "onvif-match"|"onvif-resolve-match"|"onvif-hello"|"onvif-bye",
+     "dst", "dport", "len", "device", "ip"}            a camera's message ("device" is k)
+    {"t", "kind": "onvif-raw", "dst", "dport", "len"}   an --onvif-raw-file reply
     {"t", "kind": "raw", "dst", "dport", "len"}                  a crafted datagram
     {"t", "kind": "flood", "dst", "dport", "seconds", "bytes", "errors", "reply",
      "random_bytes", "full_buffer", "oversized", "no_zero", "marker_at_end", "sent"}
@@ -91,6 +114,7 @@ Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind
                                                       sent per kind
   other:
     {"t", "kind": "changed", "mac", "old", "new"}   a device took a new address
+    {"t", "kind": "onvif-dropped", "device", "dst", "dport"}   --onvif-drop-first
     {"t", "kind": "refused", "dst", "dport", "len", ...}   not sent: destination outside
                                                       the lab ranges
     {"t", "kind": "send-error", "dst", "dport", "len", ..., "error"}

@@ -13,6 +13,24 @@ source "$ROOT/tools/as_root.sh"
 run_as_root "$ROOT/tools/e2e.sh" "$@"
 
 mkdir -p "$ROOT/build/e2e"
+
+# The ONVIF client the simulated cameras are checked against: npm's package at the version its lock file
+# pins, installed into the host build tree and again only when the lock file changes.
+install_onvif_client() {
+    local source=$ROOT/tests/e2e/onvif_client target=${QM_BUILD_HOST:-$ROOT/build/host}/onvif_client
+    if [[ -d $target/node_modules ]] && cmp -s "$source/package-lock.json" "$target/package-lock.json"; then
+        return 0
+    fi
+    command -v npm >/dev/null || {
+        echo "e2e: npm not found: run tools/install-deps.sh" >&2
+        return 1
+    }
+    mkdir -p "$target"
+    cp "$source/package.json" "$source/package-lock.json" "$target/"
+    (cd "$target" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+}
+install_onvif_client
+
 # The whole folder, unless the arguments name test files or tests themselves.
 targets=("$ROOT/tests/e2e")
 for arg in "$@"; do

@@ -8,8 +8,9 @@ set -euo pipefail
 PACKAGES=(
     # host build and tests
     cmake g++ make python3 googletest
-    # header-only libraries of quillctl (command line, JSON), used by both builds; its XML parser
-    # (the Windows build compiles the same version from Debian's source, see tools/fetch-sources.sh)
+    # header-only libraries of quillctl (command line, JSON), used by both builds; the XML parser of
+    # quillctl and the simulator (the Windows build compiles the same version from Debian's source,
+    # see tools/fetch-sources.sh)
     libcli11-dev nlohmann-json3-dev libpugixml-dev curl
     # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
@@ -28,7 +29,12 @@ PACKAGES=(
     python3-pytest python3-pytest-timeout
     # a WS-Discovery responder the project did not write, started by the tests in the lab only
     wsdd
+    # an ONVIF client written by others, which the simulated cameras are checked against (npm package
+    # pinned in tests/e2e/onvif_client)
+    nodejs
 )
+# Debian ships npm apart from nodejs; a Node.js build that brings its own npm needs no second one.
+command -v npm >/dev/null || PACKAGES+=(npm)
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 

@@ -60,15 +60,47 @@ TEST(LogEvents, SentLinesTellRepliesFromRawDatagrams) {
                            build_reply("198.51.100.30", 80, kMac),
                            OutgoingKind::reply,
                            kMac,
-                           "198.51.100.30"};
+                           "198.51.100.30",
+                           std::nullopt};
     EXPECT_EQ(sent_line(2, reply), R"({"t": 2.000, "kind": "reply", "dst": "198.51.100.1", "dport": 5555, )"
                                    R"("len": 30, "mac": "00-1a-2b-3c-4d-5e", "ip": "198.51.100.30"})");
 
-    OutgoingDatagram raw{0, {*parse_ipv4("235.5.6.7"), 5555}, {1, 2}, OutgoingKind::raw, std::nullopt, {}};
+    OutgoingDatagram raw{
+        0, {*parse_ipv4("235.5.6.7"), 5555}, {1, 2}, OutgoingKind::raw, std::nullopt, {}, std::nullopt};
     EXPECT_EQ(sent_line(2, raw),
               R"({"t": 2.000, "kind": "raw", "dst": "235.5.6.7", "dport": 5555, "len": 2})");
     EXPECT_NE(refused_line(2, raw).find(R"("kind": "refused")"), std::string::npos);
     EXPECT_NE(send_error_line(2, raw, "No route").find(R"("error": "No route"})"), std::string::npos);
+}
+
+TEST(LogEvents, OnvifLinesNameTheMessageAndTheCamera) {
+    const ReceivedDatagram probe{
+        *parse_ipv4("198.51.100.1"), 40000, *parse_ipv4("239.255.255.250"), 1, {1, 2, 3}};
+    DiscoveryMessage message;
+    message.kind = DiscoveryKind::probe;
+    message.message_id = "urn:uuid:p";
+    message.types = {{"http://www.onvif.org/ver10/network/wsdl", "NetworkVideoTransmitter"}};
+    EXPECT_EQ(
+        onvif_received_line(1, probe, OnvifReception{message, 2, {}}),
+        R"({"t": 1.000, "kind": "onvif-probe", "src": "198.51.100.1", "sport": 40000, )"
+        R"("dst": "239.255.255.250", "ttl": 1, "len": 3, "message_id": "urn:uuid:p", )"
+        R"("types": ["{http://www.onvif.org/ver10/network/wsdl}NetworkVideoTransmitter"], "scopes": [], )"
+        R"("answered": 2})");
+    EXPECT_NE(onvif_received_line(1, probe, OnvifReception{}).find(R"("kind": "other", )"),
+              std::string::npos);
+
+    const OutgoingDatagram match{0,
+                                 {*parse_ipv4("198.51.100.1"), 40000},
+                                 {1},
+                                 OutgoingKind::onvif_match,
+                                 std::nullopt,
+                                 "198.51.100.131",
+                                 1};
+    EXPECT_EQ(sent_line(2, match),
+              R"({"t": 2.000, "kind": "onvif-match", "dst": "198.51.100.1", "dport": 40000, )"
+              R"("len": 1, "device": 1, "ip": "198.51.100.131"})");
+    EXPECT_EQ(onvif_dropped_line(2, OnvifDrop{4, {*parse_ipv4("198.51.100.1"), 40000}}),
+              R"({"t": 2.000, "kind": "onvif-dropped", "device": 4, "dst": "198.51.100.1", "dport": 40000})");
 }
 
 TEST(LogEvents, ChangedLine) {

@@ -95,6 +95,8 @@ TEST(Options, RejectsBadValuesWithAMessageNamingTheOption) {
         {"--move", "1=203.0.113.9"},
         {"--move", "x=203.0.113.9@5"},
         {"--move", "1=203.0.113@5"},
+        {"--onvif", "1001"},
+        {"--onvif-ip-base", "198.51.100"},
     };
     for (const auto& args : bad) {
         const auto parsed = parse(args);
@@ -112,13 +114,17 @@ TEST(Options, RejectsUnknownOptionsFlagValuesAndStrayWords) {
 
 TEST(Options, RejectsInconsistentCombinations) {
     const std::vector<std::vector<std::string_view>> bad{
-        {"--change", "other"},                                 // which address?
-        {"--other-ip", "203.0.113.5"},                         // only meaningful with --change other
-        {"--raw-on-search"},                                   // nothing to send
-        {"--http", "--no-port"},                               // no port to serve on
-        {"--devices", "2", "--mac-base", "ff:ff:ff:ff:ff:ff"}, // MAC range overflows
-        {"--devices", "2", "--ip-base", "255.255.255.255"},    // address range overflows
-        {"--devices", "2", "--move", "2=203.0.113.9@5"},       // no such device
+        {"--change", "other"},                                  // which address?
+        {"--other-ip", "203.0.113.5"},                          // only meaningful with --change other
+        {"--raw-on-search"},                                    // nothing to send
+        {"--http", "--no-port"},                                // no port to serve on
+        {"--devices", "2", "--mac-base", "ff:ff:ff:ff:ff:ff"},  // MAC range overflows
+        {"--devices", "2", "--ip-base", "255.255.255.255"},     // address range overflows
+        {"--devices", "2", "--move", "2=203.0.113.9@5"},        // no such device
+        {"--onvif-drop-first"},                                 // no camera to drop anything
+        {"--onvif-no-xaddrs", "--onvif", "0"},                  // no camera to leave them out
+        {"--onvif", "2", "--onvif-ip-base", "255.255.255.255"}, // camera address range overflows
+        {"--flood", "1", "--onvif", "1"},                       // a flood is all the simulator does
     };
     for (const auto& args : bad) {
         EXPECT_FALSE(parse(args).options) << args[0];
@@ -142,6 +148,39 @@ TEST(Options, FleetConfigCarriesTheReplyAndChangeRules) {
     EXPECT_EQ(moved.moves[0].device, 2u);
     EXPECT_EQ(moved.moves[0].address, *parse_ipv4("203.0.113.9"));
     EXPECT_EQ(moved.moves[0].after_ms, 1500);
+}
+
+} // namespace
+} // namespace quillsim
+
+namespace quillsim {
+namespace {
+
+TEST(Options, OnvifCamerasComeBesideTheQuillDevices) {
+    const Options none = parse_ok({});
+    EXPECT_EQ(none.onvif, 0u);
+    EXPECT_FALSE(none.speaks_onvif());
+    EXPECT_EQ(format_ipv4(none.onvif_ip_base), "198.51.100.130");
+
+    const Options o =
+        parse_ok({"--devices", "0", "--onvif=5", "--onvif-ip-base", "198.51.100.30", "--onvif-no-xaddrs",
+                  "--onvif-drop-first", "--http-port", "8080", "--delay", "20", "--jitter", "5"});
+    EXPECT_EQ(o.devices, 0u);
+    EXPECT_TRUE(o.speaks_onvif());
+    const OnvifConfig c = make_onvif_config(o, 3, 1700000000);
+    EXPECT_EQ(c.device_count, 5u);
+    EXPECT_EQ(format_ipv4(c.ip_base), "198.51.100.30"); // a quill device's address is allowed: a duplicate
+    EXPECT_EQ(c.http_port, 8080);
+    EXPECT_TRUE(c.no_xaddrs);
+    EXPECT_TRUE(c.drop_first);
+    EXPECT_EQ(c.delay_ms, 20);
+    EXPECT_EQ(c.jitter_ms, 5);
+    EXPECT_EQ(c.instance_id, 1700000000u);
+
+    // Crafted replies alone open the WS-Discovery port, with no camera behind them.
+    const Options raw = parse_ok({"--onvif-raw-file", "a.xml", "--onvif-raw-file", "b.xml"});
+    EXPECT_TRUE(raw.speaks_onvif());
+    EXPECT_EQ(raw.onvif_raw_files, (std::vector<std::string>{"a.xml", "b.xml"}));
 }
 
 } // namespace

@@ -8,7 +8,7 @@ namespace quillsim {
 namespace {
 
 OutgoingDatagram at(Millis due, std::uint8_t tag) {
-    return OutgoingDatagram{due, {}, {tag}, OutgoingKind::raw, std::nullopt, {}};
+    return OutgoingDatagram{due, {}, {tag}, OutgoingKind::raw, std::nullopt, {}, std::nullopt};
 }
 
 std::vector<std::uint8_t> drain_tags(OutgoingQueue& queue, Millis now) {

@@ -18,10 +18,11 @@ TEST(Safety, LabRangesAreExactlyTheTwoDocumentationNetworks) {
     }
 }
 
-TEST(Safety, DestinationsAreLabAddressesOrTheDiscoveryGroupOnly) {
+TEST(Safety, DestinationsAreLabAddressesOrTheTwoDiscoveryGroupsOnly) {
     EXPECT_TRUE(is_allowed_destination(ip("235.5.6.7")));
+    EXPECT_TRUE(is_allowed_destination(ip("239.255.255.250"))); // WS-Discovery: Hello and Bye
     EXPECT_TRUE(is_allowed_destination(ip("203.0.113.7")));
-    for (const char* outside : {"235.5.6.8", "224.0.0.1", "239.255.255.250", "192.0.2.10", "0.0.0.0"}) {
+    for (const char* outside : {"235.5.6.8", "224.0.0.1", "239.255.255.251", "192.0.2.10", "0.0.0.0"}) {
         EXPECT_FALSE(is_allowed_destination(ip(outside))) << outside;
     }
 }
