@@ -58,9 +58,10 @@ std::string xml_escape(std::string_view text) {
 
 } // namespace
 
-std::string onvif_endpoint(std::size_t index) {
+std::string onvif_endpoint(Ipv4 address, std::size_t index) {
     char text[64];
-    std::snprintf(text, sizeof text, "urn:uuid:5a1b0000-0000-4000-8000-%012zx", index);
+    std::snprintf(text, sizeof text, "urn:uuid:5a1b0000-0000-4000-8000-%08x%04zx", address.value,
+                  index & 0xffff);
     return text;
 }
 
@@ -113,7 +114,7 @@ OnvifFleet::OnvifFleet(const OnvifConfig& config) : config_(config), random_(con
         Camera camera;
         camera.xaddrs = onvif_xaddr(format_ipv4(*ip), config.http_port);
         camera.description =
-            CameraDescription{onvif_endpoint(k), camera_types(), onvif_scopes(k),
+            CameraDescription{onvif_endpoint(*ip, k), camera_types(), onvif_scopes(k),
                               config.no_xaddrs ? std::nullopt : std::optional<std::string>(camera.xaddrs), 1};
         cameras_.push_back(std::move(camera));
     }

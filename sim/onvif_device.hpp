@@ -27,9 +27,9 @@ struct OnvifConfig {
     std::vector<std::vector<std::uint8_t>> templates; // crafted replies sent to every Probe
 };
 
-// Camera k's fixed identity: endpoint urn:uuid:5a1b0000-0000-4000-8000-<k as 12 hex digits>, so a test can
-// name it without reading the log.
-std::string onvif_endpoint(std::size_t index);
+// Camera k's fixed identity: endpoint urn:uuid:5a1b0000-0000-4000-8000-<its address as 8 hex digits><k as 4>,
+// so a test can name it without reading the log, and cameras of two simulators (two segments) differ.
+std::string onvif_endpoint(Ipv4 address, std::size_t index);
 std::vector<std::string> onvif_scopes(std::size_t index);
 std::string onvif_xaddr(std::string_view address, int http_port);
 

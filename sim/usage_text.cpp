@@ -48,8 +48,8 @@ Change-IP commands (a command whose MAC is not one of ours is ignored)
 ONVIF cameras (WS-Discovery on UDP 3702, group 239.255.255.250, same interface)
   --onvif N             N cameras besides the --devices ones, 0 to 1000 (default 0); they
                         answer Probes and Resolves, send Hello at start and Bye at the end.
-                        Camera k: endpoint urn:uuid:5a1b0000-0000-4000-8000-<k, 12 hex
-                        digits>, XAddr http://<address>:<--http-port>/onvif/device_service,
+                        Camera k: endpoint urn:uuid:5a1b0000-0000-4000-8000-<address, 8
+                        hex digits><k, 4 hex digits>, XAddr http://<address>:<--http-port>/onvif/device_service,
                         name scope onvif://www.onvif.org/name/Sim%20Camera%20<k>
   --onvif-ip-base A.B.C.D
                         address text of camera 0 (default 198.51.100.130); camera k has +k.

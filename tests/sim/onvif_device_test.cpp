@@ -106,7 +106,7 @@ TEST(OnvifFleet, EachCameraAnswersAProbeOnItsOwnToTheSendersPort) {
         message_ids.insert(reply.text(kHeader + test::Step{test::kWsa, "MessageID"}));
         EXPECT_EQ(reply.text(kProbeMatch + test::Step{test::kWsa, "EndpointReference"} +
                              test::Step{test::kWsa, "Address"}),
-                  "urn:uuid:5a1b0000-0000-4000-8000-00000000000" + std::to_string(k));
+                  onvif_endpoint(*parse_ipv4("198.51.100.13" + std::to_string(k)), k));
         EXPECT_EQ(reply.text(kProbeMatch + test::Step{test::kWsd, "XAddrs"}),
                   "http://198.51.100.13" + std::to_string(k) + ":80/onvif/device_service");
         EXPECT_NE(reply.text(kProbeMatch + test::Step{test::kWsd, "Scopes"})
@@ -161,8 +161,9 @@ TEST(OnvifFleet, WithoutXAddrsOnlyAResolveTellsWhereTheCameraIs) {
     for (const auto& match : drain(queue, 0)) {
         EXPECT_FALSE(test::SoapReader(match.bytes).at(kProbeMatch + test::Step{test::kWsd, "XAddrs"}));
     }
-    const auto reception =
-        fleet.on_datagram(from_client(test::resolve(onvif_endpoint(2), "urn:uuid:r-1")), 0, queue);
+    const auto reception = fleet.on_datagram(
+        from_client(test::resolve(onvif_endpoint(*parse_ipv4("198.51.100.132"), 2), "urn:uuid:r-1")), 0,
+        queue);
     EXPECT_EQ(reception.answered, 1u);
     const auto sent = drain(queue, 0);
     ASSERT_EQ(sent.size(), 1u);
@@ -177,7 +178,7 @@ TEST(OnvifFleet, WithoutXAddrsOnlyAResolveTellsWhereTheCameraIs) {
     EXPECT_EQ(reply.text(match + test::Step{test::kWsd, "XAddrs"}),
               "http://198.51.100.132:80/onvif/device_service");
 
-    fleet.on_datagram(from_client(test::resolve("urn:uuid:5a1b0000-0000-4000-8000-000000000003", "r-2")), 0,
+    fleet.on_datagram(from_client(test::resolve(onvif_endpoint(*parse_ipv4("198.51.100.133"), 3), "r-2")), 0,
                       queue);
     EXPECT_TRUE(drain(queue, 0).empty());
 }
