@@ -11,6 +11,9 @@ another:
     to its exit;
   - apply of a plan to 64 devices that confirm at once: from its start to its exit, and the slowest
     confirmation in its report; against 64 set-ip runs one after the other;
+  - find --protocol all with 200 of our devices and 56 ONVIF cameras, half on each of the lab's two
+    links: from the first search or probe, as the simulators' logs stamp it, to the last device's line;
+    every camera's row checked for its endpoint, name and XAddr;
   - the size of quillctl.exe; the native binary's start-to-exit time for find --count 1.
 """
 
@@ -32,6 +35,7 @@ import lab  # noqa: E402
 import quillctl_runner as ctl  # noqa: E402
 
 FIND_DEVICES = 256
+MIXED_QUILL_PER_LINK, MIXED_CAMERAS_PER_LINK = 100, 28
 APPLY_DEVICES = 64
 START_RUNS = 20
 
@@ -56,6 +60,39 @@ def find_run():
         first_search = lab.poll(lambda: sim.records("search"), 5, "the search in the log")[0]["t"]
         return {"first_search_to_last_line": max(arrivals) - first_search,
                 "start_to_first_search": first_search - started, "start_to_exit": ended - started}
+
+
+def camera_endpoint(address, k):
+    value = int.from_bytes(bytes(int(part) for part in address.split(".")), "big")
+    return f"urn:uuid:5a1b0000-0000-4000-8000-{value:08x}{k:04x}"
+
+
+def mixed_find_run():
+    """One find --protocol all of 200 of ours and 56 cameras on two links; every camera row checked."""
+    with lab.ProcessGroup(run_logs("mixed")) as group:
+        cameras = {1: "198.51.100.100", 2: "203.0.113.100"}
+        sims = [group.sim("--devices", str(MIXED_QUILL_PER_LINK), "--ip-base", f"10.{n}.0.1",
+                          "--mac-base", f"00:1a:2b:{n:02x}:00:00", "--onvif", str(MIXED_CAMERAS_PER_LINK),
+                          "--onvif-ip-base", base, name=f"mixed{n}", segment=n) for n, base in cameras.items()]
+        total = 2 * (MIXED_QUILL_PER_LINK + MIXED_CAMERAS_PER_LINK)
+        argv = [str(lab.quillctl_binary()), "find", "--protocol", "all", "--format", "jsonl", "--count",
+                str(total), "--timeout", "5"]
+        process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        lines = [(time.time(), json.loads(line)) for line in iter(process.stdout.readline, b"")]
+        status = process.wait()
+        lab.expect(status == 0 and len(lines) == total, f"find: exit {status}, {len(lines)} lines")
+        rows = {row["endpoint"]: row for _, row in lines if row["protocol"] == "onvif"}
+        for n, base in cameras.items():
+            head, last = base.rsplit(".", 1)
+            for k in range(MIXED_CAMERAS_PER_LINK):
+                address = f"{head}.{int(last) + k}"
+                row = rows.get(camera_endpoint(address, k), {})
+                lab.expect(row.get("name") == f"Sim Camera {k}" and
+                           row.get("xaddr") == f"http://{address}:80/onvif/device_service",
+                           f"camera {k} of link {n}: {row}")
+        first = min(record["t"] for sim in sims for kind in ("search", "onvif-probe")
+                    for record in lab.poll(lambda: sim.records(kind), 5, f"the first {kind}")[:1])
+        return {"first_request_to_last_line": max(t for t, _ in lines) - first}
 
 
 def write_plan(rows, header, path):
@@ -121,6 +158,10 @@ def measure(repeats):
     for repeat in range(repeats):
         figures["find"].append(find_run())
         print(f"  find 256, run {repeat + 1}: {figures['find'][-1]}", flush=True)
+    figures["mixed"] = []
+    for repeat in range(repeats):
+        figures["mixed"].append(mixed_find_run())
+        print(f"  find --protocol all, 200 + 56 on two links, run {repeat + 1}: {figures['mixed'][-1]}", flush=True)
     for repeat in range(repeats):
         figures["apply"].append(apply_run())
         print(f"  apply 64, run {repeat + 1}: {figures['apply'][-1]}", flush=True)
@@ -145,6 +186,8 @@ def table(figures):
         ("find, 256 devices: first search to last device reported (bound 0.3 s)",
          spread_text(figures["find"], "first_search_to_last_line")),
         ("find --count 256: start to exit (bound 0.5 s)", spread_text(figures["find"], "start_to_exit")),
+        ("find --protocol all, 200 of ours and 56 ONVIF cameras on two links: first request to last "
+         "device reported (bound 0.3 s)", spread_text(figures["mixed"], "first_request_to_last_line")),
         ("apply, 64 devices: start to exit, search included (bound 3 s)",
          spread_text(figures["apply"], "start_to_exit")),
         ("apply, 64 devices: slowest confirmation in the report",

@@ -6,19 +6,6 @@ namespace {
 
 constexpr std::string_view kScopeRoot = "onvif://www.onvif.org/";
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char a = text[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -44,6 +31,19 @@ std::optional<int32_t> ParsePort(std::string_view digits) {
 }
 
 } // namespace
+
+bool StartsWithNoCase(std::string_view text, std::string_view lowerCasePrefix) {
+    if (text.size() < lowerCasePrefix.size())
+        return false;
+    for (size_t i = 0; i < lowerCasePrefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != lowerCasePrefix[i])
+            return false;
+    }
+    return true;
+}
 
 std::string PercentDecode(std::string_view text) {
     std::string out;

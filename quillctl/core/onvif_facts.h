@@ -35,4 +35,7 @@ std::optional<Mac> ScopeMac(const std::vector<std::string>& scopes);
 
 std::string PercentDecode(std::string_view text);
 
+// ASCII letters compared without regard to case (schemes, scope roots, "urn:").
+bool StartsWithNoCase(std::string_view text, std::string_view lowerCasePrefix);
+
 } // namespace quillctl

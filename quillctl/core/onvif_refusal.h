@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "onvif_facts.h"
+
 namespace quillctl {
 
 // `who` is already escaped for printing.
@@ -14,13 +16,6 @@ inline std::string OnvifChangeRefusal(const std::string& who) {
 }
 
 // An endpoint reference as WS-Discovery devices name themselves ("urn:uuid:..."), not a MAC or address.
-inline bool LooksLikeEndpoint(std::string_view text) {
-    if (text.size() < 4)
-        return false;
-    std::string prefix(text.substr(0, 4));
-    for (char& c : prefix)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return prefix == "urn:";
-}
+inline bool LooksLikeEndpoint(std::string_view text) { return StartsWithNoCase(text, "urn:"); }
 
 } // namespace quillctl

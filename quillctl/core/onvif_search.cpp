@@ -16,6 +16,18 @@ std::span<const uint8_t> Bytes(const std::string& text) {
 
 } // namespace
 
+OnvifDevice OnvifDeviceOf(const wsd::Announcement& device, const HttpXAddr& xaddr, size_t link, Ipv4 source) {
+    OnvifDevice seen;
+    seen.endpoint = device.endpoint;
+    seen.name = ScopeValue(device.scopes, "name");
+    seen.hardware = ScopeValue(device.scopes, "hardware");
+    seen.mac = ScopeMac(device.scopes);
+    seen.xaddr = xaddr;
+    seen.link = link;
+    seen.source = source;
+    return seen;
+}
+
 OnvifSearch::OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,
                          SendWarnings& sendWarnings)
     : wire_(wire), links_(links), types_(std::move(types)), sendWarnings_(sendWarnings),
@@ -59,15 +71,7 @@ void OnvifSearch::TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 
         Ignore(wsd::Rejection::NoUsableXAddr);
         return;
     }
-    OnvifDevice seen;
-    seen.endpoint = device.endpoint;
-    seen.name = ScopeValue(device.scopes, "name");
-    seen.hardware = ScopeValue(device.scopes, "hardware");
-    seen.mac = ScopeMac(device.scopes);
-    seen.xaddr = *xaddr;
-    seen.link = link;
-    seen.source = source;
-    DeviceChange change = list.ApplyOnvif(std::move(seen));
+    DeviceChange change = list.ApplyOnvif(OnvifDeviceOf(device, *xaddr, link, source));
     if (change == DeviceChange::Added || change == DeviceChange::Changed || change == DeviceChange::Full)
         onChange(change, change == DeviceChange::Full ? 0 : list.FindOnvif(device.endpoint)->number);
 }

@@ -21,6 +21,9 @@
 
 namespace quillctl {
 
+// A device as the list keeps it, from what a message said and the XAddr chosen for its link.
+OnvifDevice OnvifDeviceOf(const wsd::Announcement& device, const HttpXAddr& xaddr, size_t link, Ipv4 source);
+
 class OnvifSearch {
   public:
     OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,

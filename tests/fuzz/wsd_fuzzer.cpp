@@ -13,6 +13,7 @@
 #include "device_rows.h"
 #include "fuzz_check.h"
 #include "onvif_facts.h"
+#include "onvif_search.h"
 #include "wsd_reader.h"
 
 using namespace quillctl;
@@ -28,19 +29,10 @@ bool Printable(std::string_view text) {
     return true;
 }
 
-bool StartsWithHttp(std::string_view text) {
-    if (text.size() < 7)
-        return false;
-    std::string scheme(text.substr(0, 7));
-    for (char& c : scheme)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return scheme == "http://";
-}
-
 void CheckXAddr(const std::string& text, const std::optional<HttpXAddr>& xaddr) {
     if (!xaddr)
         return;
-    Check(StartsWithHttp(text), "an XAddr that is not http was taken");
+    Check(StartsWithNoCase(text, "http://"), "an XAddr that is not http was taken");
     Check(xaddr->port >= 1 && xaddr->port <= 65535, "an XAddr port out of range");
     Check(text.find(FormatIpv4(xaddr->host)) == 7, "the XAddr's host is not the dotted address it names");
 }
@@ -63,14 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::optional<HttpXAddr> xaddr = ChooseXAddr(device.xaddrs, links[0].subnet);
         if (!xaddr)
             continue;
-        OnvifDevice seen;
-        seen.endpoint = device.endpoint;
-        seen.name = ScopeValue(device.scopes, "name");
-        seen.hardware = ScopeValue(device.scopes, "hardware");
-        seen.mac = ScopeMac(device.scopes);
-        seen.xaddr = *xaddr;
-        seen.source = xaddr->host;
-        list.ApplyOnvif(seen);
+        list.ApplyOnvif(OnvifDeviceOf(device, *xaddr, 0, xaddr->host));
         if (read.message->kind == wsd::MessageKind::Bye)
             list.ByeOnvif(device.endpoint);
     }

@@ -42,7 +42,8 @@ def windows_zip():
 
 def test_zip_holds_both_programs_and_the_text(windows_zip):
     files = sorted(name for name in windows_zip.namelist() if not name.endswith("/"))
-    assert files == [f"{TOP}/README.txt", f"{TOP}/quillctl.exe", f"{TOP}/quillmast.exe"]
+    assert files == [f"{TOP}/README.txt", f"{TOP}/pugixml-LICENSE.txt", f"{TOP}/quillctl.exe", f"{TOP}/quillmast.exe"]
+    assert "Permission is hereby granted" in windows_zip.read(f"{TOP}/pugixml-LICENSE.txt").decode("ascii")
     text = windows_zip.read(f"{TOP}/README.txt").decode("ascii")
     assert f"Quillmast {VERSION}" in text
     for words in ("quillmast.exe", "quillctl.exe", "quillctl find", "quillctl set-ip", "quillctl apply"):

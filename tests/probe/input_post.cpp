@@ -32,7 +32,11 @@ void post_double_click(HWND window, POINT client_point) {
 
 void post_key(HWND window, UINT virtual_key) {
     post_checked(window, WM_KEYDOWN, virtual_key, key_param(virtual_key, false));
-    post_checked(window, WM_KEYUP, virtual_key, key_param(virtual_key, true));
+    // The key going down may end the window (Escape, Enter in a dialog) before its release is posted, on
+    // a busy machine: then there is nothing left to release the key to, and the key has done its job.
+    if (!PostMessageW(window, WM_KEYUP, virtual_key, key_param(virtual_key, true)) && IsWindow(window)) {
+        throw ProbeError("PostMessage failed: " + std::to_string(GetLastError()));
+    }
 }
 
 HWND focused_window(HWND window) {
