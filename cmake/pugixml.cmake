@@ -1,11 +1,12 @@
 # pugixml, the XML parser quillctl reads WS-Discovery with, as the target pugixml::pugixml.
 # Natively it is Debian's package (libpugixml-dev). MinGW has no such package: the Windows build
 # compiles the same version from the upstream tarball of Debian's source package, fetched and checked
-# by tools/fetch-sources.sh, into the static exe.
+# by tools/fetch-sources.sh, into the static exe. The fuzzers compile it too, so that its branches are
+# instrumented and guide them.
 if(TARGET pugixml::pugixml)
   return()
 endif()
-if(NOT WIN32)
+if(NOT WIN32 AND NOT QM_FUZZ)
   find_package(pugixml REQUIRED)
   return()
 endif()
