@@ -75,6 +75,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     wireOptions.onvif = protocols.onvif;
     wireOptions.onvifAnnounced = protocols.onvif && options.watch;
     Session session = OpenSession(host, options.interfaces, wireOptions);
+    if (std::string warning = session.wire->SetupWarning(); !warning.empty())
+        err << "quillctl: warning: " << warning << '\n';
     Search search(*session.wire, session.links, err, protocols);
     auto rows = [&] { return BuildRows(search.list(), session.links, session.hostAddresses); };
 

@@ -59,6 +59,10 @@ class Wire {
     virtual void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) = 0;
 
     virtual bool Interrupted() = 0;
+
+    // What could not be set up without stopping the command (the port of Hello and Bye held by another
+    // program, say): empty when all is as asked.
+    virtual std::string SetupWarning() { return {}; }
 };
 
 } // namespace quillctl

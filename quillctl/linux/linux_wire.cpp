@@ -87,9 +87,15 @@ LinuxWire::LinuxWire(const std::vector<Link>& links, const WireOptions& options)
             receivers_.push_back({onvifSenders_.back(), Channel::Onvif});
         }
     }
-    if (options.onvifAnnounced)
-        receivers_.push_back(
-            {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+    if (options.onvifAnnounced) {
+        // Another discovery program may hold the port exclusively: probing still finds every camera.
+        try {
+            receivers_.push_back(
+                {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+        } catch (const WireSetupError& error) {
+            setupWarning_ = std::string("Hello and Bye are not heard: ") + error.what();
+        }
+    }
 }
 
 int LinuxWire::OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uint16_t port,

@@ -22,6 +22,7 @@ class LinuxWire : public Wire {
     std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) override;
     void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override;
     bool Interrupted() override;
+    std::string SetupWarning() override { return setupWarning_; }
 
   private:
     int OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uint16_t port, const std::string& what);
@@ -49,6 +50,7 @@ class LinuxWire : public Wire {
         Channel channel;
     };
     std::vector<Fd> owned_;
+    std::string setupWarning_;
     std::vector<Receiver> receivers_;
     std::vector<int> senders_, onvifSenders_;
 };

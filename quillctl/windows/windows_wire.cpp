@@ -108,9 +108,15 @@ void WindowsWire::Open(const std::vector<Link>& links, const WireOptions& option
             receivers_.push_back({onvifSenders_.back(), Channel::Onvif});
         }
     }
-    if (options.onvifAnnounced)
-        receivers_.push_back(
-            {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+    if (options.onvifAnnounced) {
+        // Windows' own discovery services may hold the port exclusively: probing still finds every camera.
+        try {
+            receivers_.push_back(
+                {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+        } catch (const WireSetupError& error) {
+            setupWarning_ = std::string("Hello and Bye are not heard: ") + error.what();
+        }
+    }
     GUID id = WSAID_WSARECVMSG;
     DWORD returned = 0;
     // Without WSARecvMsg the arrival interface is told by the sender's subnet instead.

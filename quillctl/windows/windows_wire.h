@@ -28,6 +28,7 @@ class WindowsWire : public Wire {
     std::string SendOnvif(size_t link, std::span<const uint8_t> datagram) override;
     void Receive(Clock::time_point until, const std::function<void(const Arrival&)>& sink) override;
     bool Interrupted() override;
+    std::string SetupWarning() override { return setupWarning_; }
 
   private:
     void Open(const std::vector<Link>& links, const WireOptions& options);
@@ -44,6 +45,7 @@ class WindowsWire : public Wire {
     };
     bool started_ = false;
     std::vector<SOCKET> owned_;
+    std::string setupWarning_;
     std::vector<Receiver> receivers_;
     std::vector<SOCKET> senders_, onvifSenders_;
     LPFN_WSARECVMSG recvMsg_ = nullptr;

@@ -5,6 +5,7 @@ hostile replies counted and never printed as they came, Hello and Bye in --watch
 sent to such a camera."""
 
 import signal
+import socket
 import subprocess
 
 import lab
@@ -180,3 +181,24 @@ def test_the_windows_build_finds_both_kinds(session):
     lab.expect(sorted(d["protocol"] for d in devices) == ["onvif", "quill"], f"found {devices}")
     camera = onvif_rows(devices)[camera_endpoint(NEAR_CAMERAS, 0)]
     lab.expect(camera["xaddr"] == f"http://{NEAR_CAMERAS}:80/onvif/device_service", f"row {camera}")
+
+
+def test_watch_without_the_announcement_port_still_finds_cameras_by_probing(session):
+    # Another discovery program holds port 3702 for itself (no address reuse).
+    holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    holder.bind(("0.0.0.0", 3702))
+    watcher = subprocess.Popen([str(lab.quillctl_binary()), "find", "--protocol", "onvif", "--watch",
+                                "--format", "csv"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        out, err = lab.LineReader(watcher.stdout), lab.LineReader(watcher.stderr)
+        err.wait_for(lambda line: line.startswith("quillctl: warning: Hello and Bye are not heard: ")
+                     and "3702" in line, 10, "the warning")
+        session.sim("--devices", "0", "--onvif", "1", "--onvif-ip-base", "198.51.100.160")
+        out.wait_for(lambda line: ",198.51.100.160," in line, 10, "the camera found by a probe")
+        watcher.send_signal(signal.SIGINT)
+        lab.expect(watcher.wait(10) == 0, "an interrupted watch ends with 0")
+    finally:
+        holder.close()
+        if watcher.poll() is None:
+            watcher.kill()
+            watcher.wait()
