@@ -62,11 +62,6 @@ def find_run():
                 "start_to_first_search": first_search - started, "start_to_exit": ended - started}
 
 
-def camera_endpoint(address, k):
-    value = int.from_bytes(bytes(int(part) for part in address.split(".")), "big")
-    return f"urn:uuid:5a1b0000-0000-4000-8000-{value:08x}{k:04x}"
-
-
 def mixed_find_run():
     """One find --protocol all of 200 of ours and 56 cameras on two links; every camera row checked."""
     with lab.ProcessGroup(run_logs("mixed")) as group:
@@ -83,10 +78,9 @@ def mixed_find_run():
         lab.expect(status == 0 and len(lines) == total, f"find: exit {status}, {len(lines)} lines")
         rows = {row["endpoint"]: row for _, row in lines if row["protocol"] == "onvif"}
         for n, base in cameras.items():
-            head, last = base.rsplit(".", 1)
             for k in range(MIXED_CAMERAS_PER_LINK):
-                address = f"{head}.{int(last) + k}"
-                row = rows.get(camera_endpoint(address, k), {})
+                address = lab.camera_address(base, k)
+                row = rows.get(lab.camera_endpoint(base, k), {})
                 lab.expect(row.get("name") == f"Sim Camera {k}" and
                            row.get("xaddr") == f"http://{address}:80/onvif/device_service",
                            f"camera {k} of link {n}: {row}")

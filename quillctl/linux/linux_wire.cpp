@@ -75,7 +75,8 @@ LinuxWire::Fd::~Fd() {
         close(fd_);
 }
 
-LinuxWire::LinuxWire(const std::vector<Link>& links, const WireOptions& options) {
+LinuxWire::LinuxWire(const std::vector<Link>& links, const WireOptions& options)
+    : buffer_(wsd::kMaxMessageBytes + 1) {
     using quillmast::DISCOVERY_REPLY_PORT;
     receivers_.push_back(
         {OpenGroupReceiver(links, DiscoveryGroup(), DISCOVERY_REPLY_PORT, "235.5.6.7"), Channel::Quill});
@@ -190,12 +191,11 @@ std::string LinuxWire::SendOnvif(size_t link, std::span<const uint8_t> datagram)
 
 void LinuxWire::Drain(int fd, Channel channel, const std::function<void(const Arrival&)>& sink) {
     // Our replies are read up to 512 bytes (a longer one is cut to them); WS-Discovery messages whole.
-    static thread_local std::vector<uint8_t> buffer(wsd::kMaxMessageBytes + 1);
-    const size_t room = channel == Channel::Quill ? quillmast::kReplyBufferSize : buffer.size();
+    const size_t room = channel == Channel::Quill ? quillmast::kReplyBufferSize : buffer_.size();
     alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
     for (int taken = 0; taken < kDrainBatch; ++taken) {
         sockaddr_in from{};
-        iovec part{buffer.data(), room};
+        iovec part{buffer_.data(), room};
         msghdr message{};
         message.msg_name = &from;
         message.msg_namelen = sizeof(from);
@@ -210,7 +210,7 @@ void LinuxWire::Drain(int fd, Channel channel, const std::function<void(const Ar
             return; // nothing more queued (or an error that the next wait will meet again)
         }
         Arrival arrival;
-        arrival.bytes = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received));
+        arrival.bytes = std::span<const uint8_t>(buffer_.data(), static_cast<size_t>(received));
         arrival.channel = channel;
         arrival.truncated = channel == Channel::Onvif && (message.msg_flags & MSG_TRUNC) != 0;
         arrival.facts.source = Ipv4{ntohl(from.sin_addr.s_addr)};

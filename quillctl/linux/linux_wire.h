@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,7 @@ class LinuxWire : public Wire {
     std::string setupWarning_;
     std::vector<Receiver> receivers_;
     std::vector<int> senders_, onvifSenders_;
+    std::vector<uint8_t> buffer_; // one whole datagram
 };
 
 // Ctrl-C and SIGTERM end a wait instead of the process, so a command can report what it has done.

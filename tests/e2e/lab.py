@@ -6,6 +6,7 @@ in a lan namespace, one per LAN segment; the program and the probe run under Win
 tools/wine-run. Waiting is always polling against a deadline, never a fixed sleep.
 """
 
+import ipaddress
 import json
 import os
 import queue
@@ -398,6 +399,19 @@ def mark_row(probe, rows, row=0, button_id=3):
     poll(lambda: probe.cmd("count") == str(rows), 20, f"{rows} devices listed")
     probe.cmd(f"select {row}")
     poll(lambda: probe.cmd(f"enabled {button_id}") == "1", 10, f"button {button_id} enabled by the click")
+
+
+ONVIF_BASE = "198.51.100.130"  # quillsim's default --onvif-ip-base
+
+
+def camera_address(base, k):
+    """The address of the simulator's ONVIF camera k, for its --onvif-ip-base `base` (carrying)."""
+    return str(ipaddress.IPv4Address(base) + k)
+
+
+def camera_endpoint(base, k):
+    """The endpoint the simulator gives camera k: derived from its address, so two simulators differ."""
+    return f"urn:uuid:5a1b0000-0000-4000-8000-{int(ipaddress.IPv4Address(camera_address(base, k))):08x}{k:04x}"
 
 
 def mac_text(base, index):

@@ -28,19 +28,6 @@ CLIENT = lab.ROOT / "tests" / "e2e" / "onvif_client" / "discover.js"
 CLIENT_MODULES = lab.BUILD_HOST / "onvif_client" / "node_modules"
 
 
-DEFAULT_BASE = "198.51.100.130"  # quillsim's --onvif-ip-base
-
-
-def endpoint(base, k):
-    value = int.from_bytes(bytes(int(part) for part in address(base, k).split(".")), "big")
-    return f"urn:uuid:5a1b0000-0000-4000-8000-{value:08x}{k:04x}"
-
-
-def address(base, k):
-    head, last = base.rsplit(".", 1)
-    return f"{head}.{int(last) + k}"
-
-
 def discover(interface, timeout_ms=3000):
     """The npm client's probe on `interface`: {"devices": [...], "errors": [...]}."""
     if not CLIENT_MODULES.is_dir():
@@ -69,11 +56,11 @@ def test_the_onvif_client_finds_each_camera_of_its_segment_with_its_xaddr(sessio
 
     lab.expect(not found["errors"], f"client errors: {found['errors']}")
     by_endpoint = {device["endpoint"]: device for device in found["devices"]}
-    lab.expect(sorted(by_endpoint) == [endpoint(bases[number], k) for k in range(CAMERAS)],
+    lab.expect(sorted(by_endpoint) == [lab.camera_endpoint(bases[number], k) for k in range(CAMERAS)],
                f"found {sorted(by_endpoint)} on segment {number}")
     for k in range(CAMERAS):
-        device = by_endpoint[endpoint(bases[number], k)]
-        xaddr = f"http://{address(bases[number], k)}:80/onvif/device_service"
+        device = by_endpoint[lab.camera_endpoint(bases[number], k)]
+        xaddr = f"http://{lab.camera_address(bases[number], k)}:80/onvif/device_service"
         lab.expect(device["xaddrs"] == [xaddr], f"camera {k}: XAddrs {device['xaddrs']}, announced {xaddr}")
         lab.expect(name_scope(device["scopes"]) == [f"Sim Camera {k}"], f"camera {k}: scopes {device['scopes']}")
         lab.expect((device["from"], device["port"]) == (here.lan_ip, PORT), f"camera {k} answered from "
@@ -122,7 +109,8 @@ def test_hello_at_start_and_bye_at_the_end_reach_the_pc(session, lab_info):
         hellos = receive_messages(sock, "Hello", 2)
         announced = {root.findtext("s:Body/d:Hello/a:EndpointReference/a:Address", namespaces=NS):
                      root.findtext("s:Body/d:Hello/d:XAddrs", namespaces=NS) for root, _ in hellos}
-        lab.expect(announced == {endpoint(DEFAULT_BASE, k): f"http://198.51.100.{130 + k}:80/onvif/device_service"
+        lab.expect(announced == {lab.camera_endpoint(lab.ONVIF_BASE, k):
+                                 f"http://198.51.100.{130 + k}:80/onvif/device_service"
                                  for k in range(2)}, f"Hellos announced {announced}")
         lab.expect(all(source == (near.lan_ip, PORT) for _, source in hellos), f"from {[s for _, s in hellos]}")
 
@@ -131,7 +119,7 @@ def test_hello_at_start_and_bye_at_the_end_reach_the_pc(session, lab_info):
         byes = receive_messages(sock, "Bye", 2)
         gone = sorted(root.findtext("s:Body/d:Bye/a:EndpointReference/a:Address", namespaces=NS)
                       for root, _ in byes)
-        lab.expect(gone == [endpoint(DEFAULT_BASE, 0), endpoint(DEFAULT_BASE, 1)], f"Byes for {gone}")
+        lab.expect(gone == [lab.camera_endpoint(lab.ONVIF_BASE, k) for k in range(2)], f"Byes for {gone}")
     kinds = [record["kind"] for record in sim.records() if record["kind"] in ("onvif-hello", "onvif-bye")]
     lab.expect(kinds == ["onvif-hello"] * 2 + ["onvif-bye"] * 2, f"log: {kinds}")
 
@@ -164,7 +152,8 @@ def test_a_client_that_must_resolve_after_a_lost_first_answer(session, lab_info)
             lab.expect(root.find("s:Body/d:ProbeMatches/d:ProbeMatch/d:XAddrs", NS) is None, "XAddrs announced")
 
         resolve_id = f"urn:uuid:{uuid.uuid4()}"
-        sock.sendto(soap("Resolve", f"<d:Resolve><a:EndpointReference><a:Address>{endpoint(DEFAULT_BASE, 1)}</a:Address>"
+        camera = lab.camera_endpoint(lab.ONVIF_BASE, 1)
+        sock.sendto(soap("Resolve", f"<d:Resolve><a:EndpointReference><a:Address>{camera}</a:Address>"
                                     "</a:EndpointReference></d:Resolve>", resolve_id), (GROUP, PORT))
         (root, source), = receive_messages(sock, "ResolveMatches", 1)
     lab.expect(root.findtext("s:Header/a:RelatesTo", namespaces=NS) == resolve_id, "RelatesTo of the Resolve")

@@ -14,16 +14,6 @@ import quillctl_runner as ctl
 NEAR_CAMERAS, FAR_CAMERAS = "198.51.100.130", "203.0.113.130"
 
 
-def camera_endpoint(address, k):
-    value = int.from_bytes(bytes(int(part) for part in address.split(".")), "big")
-    return f"urn:uuid:5a1b0000-0000-4000-8000-{value:08x}{k:04x}"
-
-
-def offset(base, k):
-    head, last = base.rsplit(".", 1)
-    return f"{head}.{int(last) + k}"
-
-
 def onvif_rows(devices):
     return {d["endpoint"]: d for d in devices if d["protocol"] == "onvif"}
 
@@ -40,9 +30,9 @@ def test_find_all_lists_both_makes_on_both_links(session, lab_info):
     cameras = onvif_rows(devices)
     for base, segment in ((NEAR_CAMERAS, lab_info.segments[1]), (FAR_CAMERAS, lab_info.segments[2])):
         for k in range(2):
-            row = cameras.get(camera_endpoint(offset(base, k), k))
+            row = cameras.get(lab.camera_endpoint(base, k))
             lab.expect(row is not None, f"camera {k} of {base} missing: {sorted(cameras)}")
-            address = offset(base, k)
+            address = lab.camera_address(base, k)
             expected = {"ip": address, "http_port": 80, "mac": None, "interface": segment.pc_ip,
                         "in_subnet": True, "duplicate_ip": False, "source": segment.lan_ip,
                         "name": f"Sim Camera {k}", "hardware": f"QS-{k}",
@@ -86,7 +76,7 @@ def test_a_lost_answer_is_found_by_the_next_probe_and_an_answer_without_address_
                [f"http://198.51.100.{140 + k}:80/onvif/device_service" for k in range(2)], f"found {devices}")
     resolves = quiet.records("onvif-resolve")
     lab.expect(sorted(r["endpoint"] for r in resolves[:2]) ==
-               [camera_endpoint(f"198.51.100.{140 + k}", k) for k in range(2)], f"resolves {resolves}")
+               [lab.camera_endpoint("198.51.100.140", k) for k in range(2)], f"resolves {resolves}")
 
 
 BAD_REPLIES = {
@@ -144,7 +134,7 @@ def test_watch_prints_a_camera_and_notes_its_bye(session):
         out.wait_for(lambda line: ",198.51.100.150," in line and ",onvif," in line, 10, "the camera's row")
         sim.popen.send_signal(signal.SIGTERM)
         lab.expect(sim.wait_exit(10) == 0, "quillsim did not end cleanly")
-        err.wait_for(lambda line: "said Bye" in line and camera_endpoint("198.51.100.150", 0) in line, 10,
+        err.wait_for(lambda line: "said Bye" in line and lab.camera_endpoint("198.51.100.150", 0) in line, 10,
                      "the Bye noted")
         watcher.send_signal(signal.SIGINT)
         lab.expect(watcher.wait(10) == 0, "an interrupted watch ends with 0")
@@ -156,7 +146,7 @@ def test_watch_prints_a_camera_and_notes_its_bye(session):
 
 def test_no_change_is_ever_sent_to_a_camera(session):
     sim = session.sim("--devices", "1", "--onvif", "1")
-    camera = camera_endpoint(NEAR_CAMERAS, 0)
+    camera = lab.camera_endpoint(NEAR_CAMERAS, 0)
     refused = ctl.run("set-ip", camera, "198.51.100.77")
     ctl.expect_status(refused, 2)
     lab.expect("own authenticated interface" in refused.stderr, f"stderr {refused.stderr!r}")
@@ -179,7 +169,7 @@ def test_the_windows_build_finds_both_kinds(session):
     session.sim("--devices", "1", "--onvif", "1")
     devices = ctl.find_json("--protocol", "all", "--count", "2", "--timeout", "10", windows=True)
     lab.expect(sorted(d["protocol"] for d in devices) == ["onvif", "quill"], f"found {devices}")
-    camera = onvif_rows(devices)[camera_endpoint(NEAR_CAMERAS, 0)]
+    camera = onvif_rows(devices)[lab.camera_endpoint(NEAR_CAMERAS, 0)]
     lab.expect(camera["xaddr"] == f"http://{NEAR_CAMERAS}:80/onvif/device_service", f"row {camera}")
 
 

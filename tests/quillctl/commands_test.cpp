@@ -19,25 +19,15 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::ChangeMode;
-using testing::FakeDevice;
+using testing::Device;
 using testing::FakeHost;
+using testing::Lines;
 using testing::MacNumber;
-using testing::SentDatagram;
-
 using testing::Outcome;
 using testing::Quillctl;
-
-FakeDevice Device(int n, std::string ip, size_t link = 0) {
-    FakeDevice device;
-    device.mac = MacNumber(n);
-    device.ip = std::move(ip);
-    device.link = link;
-    return device;
-}
+using testing::SentDatagram;
 
 std::string MacArg(int n) { return MacText(MacNumber(n)); }
-
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(FindCommand, SearchesEveryLinkEvery900MsUntilTheTimeout) {
     FakeHost host(testing::TwoLanHost());

@@ -15,20 +15,13 @@ namespace quillctl {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeDevice;
+using testing::Device;
 using testing::FakeHost;
 using testing::FakeOnvifDevice;
+using testing::Lines;
 using testing::Outcome;
 using testing::Quillctl;
 using testing::SentDatagram;
-
-FakeDevice Ours(int n, std::string ip, size_t link = 0) {
-    FakeDevice device;
-    device.mac = testing::MacNumber(n);
-    device.ip = std::move(ip);
-    device.link = link;
-    return device;
-}
 
 FakeOnvifDevice Camera(int n, const std::string& ip, size_t link = 0) {
     FakeOnvifDevice camera;
@@ -43,8 +36,6 @@ FakeOnvifDevice Camera(int n, const std::string& ip, size_t link = 0) {
 
 nlohmann::json Json(const Outcome& run) { return nlohmann::json::parse(run.out); }
 
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
-
 const nlohmann::json* RowOf(const nlohmann::json& rows, const std::string& key, const std::string& value) {
     for (const nlohmann::json& row : rows)
         if (row[key].is_string() && row[key] == value)
@@ -54,7 +45,7 @@ const nlohmann::json* RowOf(const nlohmann::json& rows, const std::string& key, 
 
 TEST(OnvifFind, ProbesEveryLinkAtEachTickAndListsBothKinds) {
     FakeHost host(testing::TwoLanHost());
-    host.devices = {Ours(1, "198.51.100.30", 0), Ours(2, "203.0.113.30", 1)};
+    host.devices = {Device(1, "198.51.100.30", 0), Device(2, "203.0.113.30", 1)};
     host.onvifDevices = {Camera(1, "198.51.100.131", 0), Camera(2, "203.0.113.132", 1)};
     Outcome run = Quillctl(host, {"find", "--protocol", "all", "--format", "json"});
     ASSERT_EQ(run.status, kExitDone) << run.err;
@@ -117,7 +108,7 @@ TEST(OnvifFind, AnswerWithoutAddressIsResolvedAndALostAnswerIsFoundByTheNextProb
 
 TEST(OnvifFind, AnAddressHeldAcrossMakesIsADuplicateUnlessTheMacSaysItIsOneDevice) {
     FakeHost host(testing::OneLanHost());
-    host.devices = {Ours(1, "198.51.100.30"), Ours(2, "198.51.100.31")};
+    host.devices = {Device(1, "198.51.100.30"), Device(2, "198.51.100.31")};
     FakeOnvifDevice intruder = Camera(1, "198.51.100.30");
     FakeOnvifDevice same = Camera(2, "198.51.100.31");
     same.sample.scopes += " onvif://www.onvif.org/MAC/" + MacText(testing::MacNumber(2));
@@ -186,7 +177,7 @@ TEST(OnvifFind, WatchTakesHelloAndByeAsTheyCome) {
 
 TEST(OnvifRefusals, ChangesAreNeverSentToAWsDiscoveryDevice) {
     FakeHost host(testing::OneLanHost());
-    host.devices = {Ours(1, "198.51.100.30")};
+    host.devices = {Device(1, "198.51.100.30")};
     host.onvifDevices = {Camera(1, "198.51.100.131")};
     Outcome setIp =
         Quillctl(host, {"set-ip", "urn:uuid:5a1b0000-0000-4000-8000-000000000001", "198.51.100.40"});
@@ -220,7 +211,7 @@ TEST(OnvifRefusals, ChangesAreNeverSentToAWsDiscoveryDevice) {
 
 TEST(OnvifWeb, OpensTheXAddrsHostAndPortByEndpointOrAddress) {
     FakeHost host(testing::OneLanHost());
-    host.devices = {Ours(1, "198.51.100.30")};
+    host.devices = {Device(1, "198.51.100.30")};
     host.onvifDevices = {Camera(1, "198.51.100.131")};
     EXPECT_EQ(Quillctl(host, {"web", "urn:uuid:5a1b0000-0000-4000-8000-000000000001"}).out,
               "http://198.51.100.131:8080/\n");

@@ -1,5 +1,6 @@
 #include "device_fleet.hpp"
 #include "request_bytes.hpp"
+#include "queue_drain.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 
 namespace quillsim {
 namespace {
+
+using test::drain;
 
 const Ipv4 kRequester = *parse_ipv4("198.51.100.1");
 const MacBytes kBase{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0xfe};
@@ -24,15 +27,6 @@ ClassifiedRequest search() { return classify_request(test::search_request()); }
 
 ClassifiedRequest change(const MacBytes& mac, const std::string& address) {
     return classify_request(test::change_command(mac, address));
-}
-
-std::vector<OutgoingDatagram> drain(OutgoingQueue& queue, Millis now) {
-    std::vector<OutgoingDatagram> sent;
-    while (const OutgoingDatagram* next = queue.peek_due(now)) {
-        sent.push_back(*next);
-        queue.pop();
-    }
-    return sent;
 }
 
 TEST(Fleet, EachDeviceAnswersASearchWithItsOwnIdentity) {

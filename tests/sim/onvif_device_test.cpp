@@ -1,5 +1,6 @@
 #include "onvif_device.hpp"
 #include "soap_fixtures.hpp"
+#include "queue_drain.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 
 namespace quillsim {
 namespace {
+
+using test::drain;
 
 using test::operator+;
 
@@ -29,15 +32,6 @@ OnvifConfig config(std::size_t cameras) {
 
 ReceivedDatagram from_client(std::vector<std::uint8_t> bytes) {
     return ReceivedDatagram{kClient, kClientPort, kWsDiscoveryGroup, 1, std::move(bytes)};
-}
-
-std::vector<OutgoingDatagram> drain(OutgoingQueue& queue, Millis now) {
-    std::vector<OutgoingDatagram> sent;
-    while (const OutgoingDatagram* next = queue.peek_due(now)) {
-        sent.push_back(*next);
-        queue.pop();
-    }
-    return sent;
 }
 
 // Which cameras of a fleet of three answer the probe with this body.
