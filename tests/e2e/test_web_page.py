@@ -18,7 +18,7 @@ from pathlib import Path
 import lab
 
 MAC_BASE = "00:1a:2b:3c:4d:90"
-WINE = "/usr/lib/wine/wine64"
+WINE = str(lab.ROOT / "tools" / "wine-start")
 SYSTEM_ARP = r"C:\windows\system32\arp.exe"
 
 

@@ -8,7 +8,8 @@
     # Survives reboots, so the Wine template (seconds to build) is made once per machine. Another
     # place only for the lab's own tests, which show that a planted one is refused.
     readonly CACHE_ROOT=${QM_LAB_CACHE:-/var/cache/quillmast-lab}
-    readonly WINE=/usr/lib/wine/wine64
+    # Debian's Wine loader, started with the address layout it needs (tools/wine-start says why).
+    readonly WINE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/wine-start"
     # The Debian wrapper /usr/lib/wine/wineserver adds -p0; the lab wants its own persistence.
     readonly WINESERVER=/usr/lib/wine/wineserver64
     readonly DLL_OVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
