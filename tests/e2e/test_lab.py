@@ -81,7 +81,7 @@ def heap_ranges(pid):
 
 def test_windows_programs_start_with_their_heap_below_windows_fixed_areas(session):
     # Debian's Wine loader sits at a fixed address without a preloader; with the heap placed at
-    # random above it, about one start in five hundred failed before the program ran.
+    # random above it, a start now and then failed before the program ran.
     session.program()
     probe = session.probe()
     probe.cmd(f"wait {lab.MAIN_CAPTION} 30000")
