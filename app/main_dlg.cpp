@@ -27,6 +27,7 @@ ON_BN_CLICKED(IDC_REFRESH, OnRefresh)
 ON_NOTIFY(NM_DBLCLK, IDC_DEVICE_LIST, OnDblclkDeviceList)
 ON_BN_CLICKED(IDC_WEB, OnWeb)
 ON_MESSAGE(WM_DEVICES_CHANGED, OnDevicesChanged)
+ON_MESSAGE(kWmDpiChanged, OnDpiChanged)
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg(CWnd* pParent)
@@ -47,7 +48,7 @@ BOOL CMainDlg::LoadLangString(const char* key, char* buffer, int capacity) const
     return LoadLangStringFrom(AfxGetResourceHandle(), m_nCountry, key, buffer, capacity);
 }
 
-void CMainDlg::CreateDialogFont(CFont* font) const { font->Attach(CreateLangDialogFont(m_nCountry)); }
+void CMainDlg::CreateDialogFont(CFont* font) const { font->Attach(CreateLangDialogFont(m_nCountry, m_dpi)); }
 
 std::wstring CMainDlg::LangText(const char* text) const { return LangTextToWide(text, m_nCountry); }
 
@@ -59,8 +60,46 @@ std::wstring CMainDlg::LangCaption(const char* key) const {
 
 void CMainDlg::SetCaption(int id, const char* key) { SetDlgItemText(id, LangCaption(key)); }
 
-void CMainDlg::InsertListColumn(int col, const char* key, int format, int width) {
-    m_listDevices.InsertColumn(col, LangCaption(key).c_str(), format, width);
+void CMainDlg::InsertListColumn(int col, const char* key, int format, int designWidth) {
+    m_listDevices.InsertColumn(col, LangCaption(key).c_str(), format, ScaledForDpi(designWidth, m_dpi));
+}
+
+void CMainDlg::SetFontOnChildren() const {
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
+}
+
+LRESULT CMainDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    const UINT dpi = DpiOfDpiChanged(wParam);
+    // The system's rectangle keeps the window where the user dragged it, at the new size.
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dpi != 0 && dpi != m_dpi)
+        LayOutForDpi(dpi);
+    return 0;
+}
+
+void CMainDlg::LayOutForDpi(UINT dpi) {
+    const UINT oldDpi = m_dpi;
+    m_dpi = dpi;
+    for (const auto& [child, rect] : m_templateLayout) {
+        auto scaled = [this](LONG v) {
+            return ::MulDiv(v, static_cast<int>(m_dpi), static_cast<int>(m_templateDpi));
+        };
+        const int left = scaled(rect.left), top = scaled(rect.top);
+        ::MoveWindow(child, left, top, scaled(rect.right) - left, scaled(rect.bottom) - top, TRUE);
+    }
+    // The old font is deleted only once no child uses it any more.
+    CFont old = std::move(m_font);
+    CreateDialogFont(&m_font);
+    SetFontOnChildren();
+    old.DeleteObject();
+    // Widths the user may have dragged are kept in proportion.
+    const int columns = Header_GetItemCount(m_listDevices.GetHeaderCtrl());
+    for (int col = 0; col < columns; ++col)
+        m_listDevices.SetColumnWidth(col, ::MulDiv(m_listDevices.GetColumnWidth(col), static_cast<int>(dpi),
+                                                   static_cast<int>(oldDpi)));
 }
 
 BOOL CMainDlg::OnInitDialog() {
@@ -76,9 +115,18 @@ BOOL CMainDlg::OnInitDialog() {
     // The table's lock exists from this object's start to its end (CCriticalSection).
 
     m_nCountry = static_cast<int>(GetProfileIntA("intl", "iCountry", 1));
+    // The dialog manager laid the template out at the window's DPI; from here on this window lays
+    // itself out again when it moves to a monitor of another DPI.
+    m_dpi = m_templateDpi = WindowDpi(m_hWnd);
+    TakeOverDialogDpiScaling(m_hWnd);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        m_templateLayout.emplace_back(child, rect);
+    }
     CreateDialogFont(&m_font);
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
+    SetFontOnChildren();
 
     SetCaption(IDOK, "ID_EXIT");
     SetCaption(IDC_REFRESH, "ID_REFLASH");

@@ -2,9 +2,12 @@
 // The main window: the device list with its Config, WEB, Refresh and Exit buttons. It owns the
 // discovery sockets, threads and table (through DiscoveryState) for the whole run.
 #include <chrono>
+#include <utility>
+#include <vector>
 
 #include "dialog.h"
 #include "discovery_state.h"
+#include "dpi.h"
 #include "gdi.h"
 #include "ip_config_host.h"
 #include "my_list_ctrl.h"
@@ -34,6 +37,8 @@ class CMainDlg : public CDialog, public DiscoveryState, public IpConfigHost {
     std::wstring LangCaption(const char* key) const override;
 
     int m_nCountry = 1;
+    // The DPI the window is laid out for: its monitor's, followed on WM_DPICHANGED.
+    UINT m_dpi = kDesignDpi;
     CFont m_font;
     CMyListCtrl m_listDevices;
     HICON m_hIcon;
@@ -51,12 +56,21 @@ class CMainDlg : public CDialog, public DiscoveryState, public IpConfigHost {
     void OnDblclkDeviceList(NMHDR* pNMHDR, LRESULT* pResult);
     void OnWeb();
     LRESULT OnDevicesChanged(WPARAM, LPARAM);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
   private:
     void SetCaption(int id, const char* key);
-    void InsertListColumn(int col, const char* key, int format, int width);
+    // `designWidth` is in pixels at 96 DPI.
+    void InsertListColumn(int col, const char* key, int format, int designWidth);
+    void SetFontOnChildren() const;
+    // Moves and sizes the children, the font and the columns for `dpi`.
+    void LayOutForDpi(UINT dpi);
+    // Every child's rectangle as the dialog manager made it, at m_templateDpi: a later layout is scaled
+    // from these, so moving between monitors never accumulates rounding.
+    std::vector<std::pair<HWND, RECT>> m_templateLayout;
+    UINT m_templateDpi = kDesignDpi;
     // Brings the list in step with the table: new rows appended, changed IP texts rewritten.
     void SyncListWithTable();
     void SyncListWithTableOrRetry();

@@ -55,6 +55,7 @@ ON_MESSAGE(BPM_SETACTIVEBORDERCOLOR, OnSetActiveBorderColor)
 ON_MESSAGE(BPM_RECALCLAYOUT, OnRecalcLayout)
 ON_MESSAGE(BPM_RESET, OnReset)
 ON_MESSAGE(BPM_USESYSBKCOLOR, OnUseSysBkColor)
+ON_MESSAGE(kWmDpiChangedAfterParent, OnDpiChangedAfterParent)
 END_MESSAGE_MAP()
 
 CBusyProgressCtrl::CBusyProgressCtrl(int nBlocks, int nPos)
@@ -70,12 +71,14 @@ CBusyProgressCtrl::~CBusyProgressCtrl() {
 
 BOOL CBusyProgressCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID, CCreateContext*) {
     const BOOL created = CWnd::Create(L"STATIC", L"BusyProgressCtrl", dwStyle, rect, pParentWnd, nID);
+    m_nDpi = WindowDpi(m_hWnd);
     RecalcLayout();
     return created;
 }
 
 void CBusyProgressCtrl::PreSubclassWindow() {
     CStatic::PreSubclassWindow();
+    m_nDpi = WindowDpi(m_hWnd);
     RecalcLayout();
 }
 
@@ -85,7 +88,8 @@ void CBusyProgressCtrl::RecalcLayout() {
     const int nBlocks = m_nBlocks;
     // With no blocks nothing is drawn; a zero width keeps the geometry finite.
     if (nBlocks > 0)
-        m_dBlockWidth = static_cast<double>(m_rcClient.right - nBlocks * m_nGap - m_rcClient.left) / nBlocks;
+        m_dBlockWidth =
+            static_cast<double>(m_rcClient.right - nBlocks * GapPixels() - m_rcClient.left) / nBlocks;
     else
         m_dBlockWidth = 0.0;
     m_dBlockHeight = static_cast<double>(m_rcClient.bottom - m_rcClient.top);
@@ -107,7 +111,7 @@ void CBusyProgressCtrl::OnPaint() {
 
 void CBusyProgressCtrl::DrawBlocks(CDC* pDC, const RECT*) {
     CPen pen;
-    pen.CreatePen(PS_SOLID, 0, m_crBlockBorder);
+    CreateOutlinePen(pen, m_crBlockBorder);
     CBrush brush(m_crBlock);
     // Declared after the pen and brush, so the old ones are back before those are deleted.
     CSelectObject selectPen(*pDC, pen);
@@ -116,10 +120,11 @@ void CBusyProgressCtrl::DrawBlocks(CDC* pDC, const RECT*) {
     // One position for the whole row: the animation thread may step while the row is drawn.
     const int nPos = m_nPos;
     RECT rect{0, 0, TruncToInt(m_dBlockWidth), TruncToInt(m_dBlockHeight)};
+    const int gap = GapPixels();
     double x = 0.0;
     for (int i = 0; i < m_nBlocks; ++i) {
         DrawOneBlock(pDC, rect, i, nPos);
-        x = (m_nGap + m_dBlockWidth) + x;
+        x = (gap + m_dBlockWidth) + x;
         rect.left = TruncToInt(x);
         rect.right = TruncToInt(x + m_dBlockWidth);
     }
@@ -163,7 +168,7 @@ void CBusyProgressCtrl::DrawBlock(CDC* pDC, const RECT* pRect) { pDC->Rectangle(
 
 void CBusyProgressCtrl::DrawActiveBlock(CDC* pDC, const RECT* pRect) {
     CPen pen;
-    pen.CreatePen(PS_SOLID, 0, m_crActiveBorder);
+    CreateOutlinePen(pen, m_crActiveBorder);
     CBrush brush(m_crActive);
     CSelectObject selectPen(*pDC, pen);
     CSelectObject selectBrush(*pDC, brush);
@@ -174,8 +179,9 @@ void CBusyProgressCtrl::DrawPartialBlock(CDC* pDC, const RECT* pRect, int nWidth
     // A negative width (a bar position below zero) would end the fill left of its start.
     if (nWidth <= 0)
         return;
+    // Inside the block's outline, which stays around the fill.
     RECT fill = *pRect;
-    ::InflateRect(&fill, -1, -1);
+    ::InflateRect(&fill, -OutlinePixels(), -OutlinePixels());
     fill.right = fill.left + nWidth;
     if (fill.right >= pRect->right)
         fill.right = pRect->right - 1;
@@ -284,6 +290,16 @@ void CBusyProgressCtrl::OnSize(UINT, int, int) {
     // The next paint makes a bitmap of the new size; the block geometry waits for RecalcLayout.
     if (m_dcMem.GetSafeHdc())
         ReleaseMemoryDC();
+}
+
+LRESULT CBusyProgressCtrl::OnDpiChangedAfterParent(WPARAM, LPARAM) {
+    m_nDpi = WindowDpi(m_hWnd);
+    ::GetClientRect(m_hWnd, &m_rcClient);
+    if (m_dcMem.GetSafeHdc())
+        ReleaseMemoryDC();
+    RecalcLayout();
+    InvalidateAll();
+    return 0;
 }
 
 void CBusyProgressCtrl::ReleaseMemoryDC() {

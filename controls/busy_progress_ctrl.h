@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include "dpi.h"
 #include "gdi.h"
 #include "msgmap.h"
 #include "static.h"
@@ -96,6 +97,8 @@ class CBusyProgressCtrl : public CStatic {
     void OnPaint();
     void OnSize(UINT nType, int cx, int cy);
     void OnSysColorChange();
+    // The dialog has moved to a monitor of another DPI and resized this control: lay out again.
+    LRESULT OnDpiChangedAfterParent(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetBlocks(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetPos(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetGap(WPARAM wParam, LPARAM lParam);
@@ -146,6 +149,17 @@ class CBusyProgressCtrl : public CStatic {
     HBITMAP m_pOldBitmap = nullptr;
 
   private:
+    // m_nGap is given in pixels at 96 DPI, like every pixel figure of the design; these are the
+    // pixels drawn at the control's DPI. The outline is one pixel at 96 DPI (a pen of width 0).
+    int GapPixels() const { return ScaledForDpi(m_nGap, m_nDpi); }
+    int OutlinePixels() const { return ScaledForDpi(1, m_nDpi); }
+    // A one-pixel pen at 96 DPI; wider, it is drawn inside the block, so blocks and gaps keep their places.
+    BOOL CreateOutlinePen(CPen& pen, COLORREF color) const {
+        const int width = OutlinePixels();
+        return width > 1 ? pen.CreatePen(PS_INSIDEFRAME, width, color) : pen.CreatePen(PS_SOLID, 0, color);
+    }
+    UINT m_nDpi = kDesignDpi;
+
     // The end of a busy run: blocks in block style, steps in bar style, 0 for any other style.
     int BusyLimit() const;
     // Draws block i of the row at rect, by mode and style.

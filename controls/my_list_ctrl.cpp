@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "dpi.h"
+
 namespace {
 // Cell text: one line, vertically centred, no '&' prefixes, cut with an ellipsis when too long.
 constexpr UINT kCellTextFormat = DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_END_ELLIPSIS;
@@ -126,7 +128,7 @@ void CMyListCtrl::DrawItem(LPDRAWITEMSTRUCT dis) {
     }
 
     dc.SetTextColor(textColor);
-    label.left += space - 1;
+    label.left += space - ScaledForDpi(1, WindowDpi(m_hWnd));
     label.right -= inset;
     DrawCellText(dc, firstText, label, DT_LEFT);
 

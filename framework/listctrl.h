@@ -28,6 +28,9 @@ class CListCtrl : public CWnd {
     BOOL SetTextBkColor(COLORREF c) const { return static_cast<BOOL>(SendMessage(LVM_SETTEXTBKCOLOR, 0, c)); }
     BOOL SetTextColor(COLORREF c) const { return static_cast<BOOL>(SendMessage(LVM_SETTEXTCOLOR, 0, c)); }
     int GetColumnWidth(int col) const { return static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, col)); }
+    BOOL SetColumnWidth(int col, int width) const {
+        return static_cast<BOOL>(SendMessage(LVM_SETCOLUMNWIDTH, col, MAKELPARAM(width, 0)));
+    }
     BOOL GetColumn(int col, LVCOLUMNW* column) const {
         return static_cast<BOOL>(SendMessage(LVM_GETCOLUMNW, col, reinterpret_cast<LPARAM>(column)));
     }

@@ -2,10 +2,12 @@
 
 #include "lang/core/dialog_font_desc.h"
 
-LOGFONTW LangDialogLogFont(int country) {
+#include "dpi.h"
+
+LOGFONTW LangDialogLogFont(int country, UINT dpi) {
     const DialogFontDesc desc = DialogFontForCountry(country);
     LOGFONTW font{};
-    font.lfHeight = desc.height;
+    font.lfHeight = ScaledForDpi(desc.height, dpi);
     font.lfWeight = desc.weight;
     font.lfCharSet = desc.charSet;
     font.lfQuality = desc.quality;
@@ -17,7 +19,7 @@ LOGFONTW LangDialogLogFont(int country) {
     return font;
 }
 
-HFONT CreateLangDialogFont(int country) {
-    const LOGFONTW font = LangDialogLogFont(country);
+HFONT CreateLangDialogFont(int country, UINT dpi) {
+    const LOGFONTW font = LangDialogLogFont(country, dpi);
     return CreateFontIndirectW(&font);
 }

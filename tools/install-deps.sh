@@ -17,6 +17,9 @@ PACKAGES=(
     # the downloads: CPack's .deb needs dpkg-shlibdeps, its manual pages help2man; their checks run
     # under pytest, the .deb's also through Debian's own checker
     dpkg-dev help2man lintian python3-pytest
+    # the Windows programs' resources read back (version, manifest), and the release's Authenticode
+    # signature (tools/sign-release.sh) made and checked, with a throw-away certificate in the tests
+    python3-pefile osslsigncode openssl
     # Windows cross-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     # running the Windows build

@@ -16,8 +16,12 @@ class ChildStartup {
     ChildStartup& operator=(const ChildStartup&) = delete;
 
     STARTUPINFOA* Info() { return &m_info.StartupInfo; }
-    // The creation flags that go with Info().
-    DWORD CreationFlags() const { return m_attributes != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0; }
+    // The creation flags that go with Info(). A console child gets no console window at all
+    // (CREATE_NO_WINDOW): SW_HIDE alone is not honoured where Windows Terminal is the default console
+    // (Windows 11 22H2 on), which opens a terminal window for every start.
+    DWORD CreationFlags() const {
+        return CREATE_NO_WINDOW | (m_attributes != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    }
 
   private:
     bool ListOnly(HANDLE handle);

@@ -6,12 +6,28 @@
 #include <fstream>
 #include <iterator>
 
+#include "long_path.h"
+
 namespace quillctl {
 
 namespace {
 
-std::filesystem::path PathOf(const std::string& utf8Path) {
+std::filesystem::path FromUtf8(const std::string& utf8Path) {
     return std::filesystem::path(std::u8string(utf8Path.begin(), utf8Path.end()));
+}
+
+// On Windows a deep plan or report is opened by its extended-length form (see long_path.h).
+std::filesystem::path PathOf(const std::string& utf8Path) {
+    std::filesystem::path path = FromUtf8(utf8Path);
+#ifdef _WIN32
+    std::error_code code;
+    const std::filesystem::path full = std::filesystem::absolute(path, code);
+    if (!code) {
+        const std::u8string text = full.u8string();
+        return FromUtf8(WindowsLongPath(std::string(text.begin(), text.end())));
+    }
+#endif
+    return path;
 }
 
 std::string SystemReason() { return errno != 0 ? std::strerror(errno) : "unknown error"; }

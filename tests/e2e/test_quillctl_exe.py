@@ -1,5 +1,7 @@
 """quillctl.exe, the Windows build, under Wine in the lab: find on both links and a confirmed set-ip."""
 
+import csv
+
 import lab
 import quillctl_runner as ctl
 
@@ -26,3 +28,22 @@ def test_the_windows_build_changes_an_address(session):
     ctl.expect_status(result, 0)
     lab.expect(f"{mac}: 198.51.100.30 -> 198.51.100.78" in result.stdout, f"stdout {result.stdout!r}")
     lab.expect([c["new"] for c in sim.records("changed")] == ["198.51.100.78"], f"{sim.records('changed')}")
+
+
+def test_the_windows_build_takes_a_plan_and_report_deeper_than_260_characters(session, tmp_path):
+    sim = session.sim("--devices", "1", "--ip-base", "198.51.100.30", "--mac-base", NEAR_MACS)
+    header, rows = ctl.find_csv("--count", "1", "--timeout", "5")
+    deep = tmp_path.joinpath(*["d" * 100] * 3)
+    deep.mkdir(parents=True)
+    plan, report = deep / "plan.csv", deep / "result.json"
+    with open(plan, "w", newline="") as file:
+        writer = csv.DictWriter(file, fieldnames=header + ["new_ip"])
+        writer.writeheader()
+        writer.writerow({**rows[0], "new_ip": "198.51.100.79"})
+    # As Windows names the file: Wine's Z: drive is the root of this machine's files.
+    windows_path = lambda path: "Z:" + str(path).replace("/", "\\")  # noqa: E731
+    lab.expect(len(windows_path(report)) > 260, f"{windows_path(report)} is not deep enough")
+    result = ctl.run("apply", windows_path(plan), "--report", windows_path(report), "--timeout", "10", windows=True)
+    ctl.expect_status(result, 0)
+    lab.expect('"confirmed"' in report.read_text(), f"report {report.read_text()!r}")
+    lab.expect([c["new"] for c in sim.records("changed")] == ["198.51.100.79"], f"{sim.records('changed')}")

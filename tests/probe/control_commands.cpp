@@ -51,12 +51,20 @@ Answer exstyle_command(ProbeSession& session, const CommandLine& command) {
     return {hex32(static_cast<unsigned long>(GetWindowLongPtrW(control(session, command), GWL_EXSTYLE))), {}};
 }
 
-Answer rect_command(ProbeSession& session, const CommandLine& command) {
+Answer rect_of(HWND window) {
     RECT rect{};
-    GetWindowRect(control(session, command), &rect);
+    GetWindowRect(window, &rect);
     return {std::to_string(rect.left) + " " + std::to_string(rect.top) + " " + std::to_string(rect.right) +
                 " " + std::to_string(rect.bottom),
             {}};
+}
+
+Answer rect_command(ProbeSession& session, const CommandLine& command) {
+    return rect_of(control(session, command));
+}
+
+Answer dialogrect_command(ProbeSession& session, const CommandLine& command) {
+    return rect_of(session.target_dialog(command));
 }
 
 // The control id of the dialog's child that holds the focus (or contains the window that does).
@@ -264,6 +272,8 @@ constexpr CommandEntry kCommands[] = {
     {L"style", style_command, "style <id>                       -> ok 0x<style>"},
     {L"exstyle", exstyle_command, "exstyle <id>                     -> ok 0x<extended style>"},
     {L"rect", rect_command, "rect <id>                        -> ok <left> <top> <right> <bottom> (screen)"},
+    {L"dialogrect", dialogrect_command,
+     "dialogrect                       -> ok <left> <top> <right> <bottom> (screen)"},
     {L"focus", focus_command, "focus                            -> ok <id>|dialog|none|outside <hwnd>"},
     {L"click", click_command, "click <id>                       BM_CLICK, or a mouse click on a non-button"},
     {L"userclick", userclick_command,

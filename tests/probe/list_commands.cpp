@@ -174,11 +174,29 @@ Answer clickempty_command(ProbeSession& session, const CommandLine& command) {
     return {};
 }
 
+// The height of row 0, which the list takes from its font.
+Answer rowheight_command(ProbeSession& session, const CommandLine& command) {
+    RemoteList list(session.target_list(command));
+    if (list.item_count() == 0)
+        throw ProbeError("no row 0");
+    RECT bounds = list.item_rect(0, LVIR_BOUNDS);
+    return {std::to_string(bounds.bottom - bounds.top), {}};
+}
+
+// What a text takes in the list's font, which every child of the main window shares: with the
+// controls' rectangles it shows whether a caption or column title fits.
+Answer textwidth_command(ProbeSession& session, const CommandLine& command) {
+    return {std::to_string(RemoteList(session.target_list(command)).string_width(command.joined(0))), {}};
+}
+
 constexpr CommandEntry kCommands[] = {
     {L"rows", rows_command, "rows                             -> ok <n>, then <col0>\\t<col1>\\t<col2>"},
     {L"row", row_command, "row <row>                        -> ok <col0>\\t<col1>\\t<col2>"},
     {L"count", count_command, "count                            -> ok <rows>"},
     {L"columns", columns_command, "columns                          -> ok <n>, then <title>\\t<width>"},
+    {L"rowheight", rowheight_command, "rowheight                        -> ok <pixel height of row 0>"},
+    {L"textwidth", textwidth_command,
+     "textwidth <text>                 -> ok <pixel width in the list's font>"},
     {L"colors", colors_command, "colors                           -> ok <bk> <text> <textbk> (0x00bbggrr)"},
     {L"lvexstyle", lvexstyle_command, "lvexstyle                        -> ok 0x<list view extended style>"},
     {L"selmark", selmark_command, "selmark                          -> ok <selection mark>"},

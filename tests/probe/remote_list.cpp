@@ -72,6 +72,13 @@ RECT RemoteList::item_rect(int item, int part) {
     return rect;
 }
 
+int RemoteList::string_width(const std::wstring& text) {
+    if (text.size() >= kTextChars)
+        throw ProbeError("text too long");
+    buffer_.write(text.c_str(), (text.size() + 1) * sizeof(wchar_t), kStructSpace);
+    return static_cast<int>(send_checked(list_, LVM_GETSTRINGWIDTHW, 0, buffer_.address(kStructSpace)));
+}
+
 int RemoteList::header_height() {
     auto header = reinterpret_cast<HWND>(send_checked(list_, LVM_GETHEADER));
     RECT rect{};

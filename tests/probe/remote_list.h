@@ -19,6 +19,8 @@ class RemoteList {
     int column_width(int column);
     // `part` is LVIR_BOUNDS, LVIR_LABEL, ...; the rectangle is in the list's client coordinates.
     RECT item_rect(int item, int part);
+    // Pixel width of `text` in the list's font (LVM_GETSTRINGWIDTHW).
+    int string_width(const std::wstring& text);
     // Height of the header above the rows (0 if the list has none).
     int header_height();
 

@@ -121,6 +121,25 @@ Answer title_command(ProbeSession& session, const CommandLine& command) {
     return {escape_value(window_text(session.target_dialog(command))), {}};
 }
 
+// The DPI the window is drawn at and its DPI awareness (0 unaware, 1 system, 2 per monitor), from
+// functions of Windows 10 1607 on; "none" where the system lacks them.
+Answer dpi_command(ProbeSession& session, const CommandLine& command) {
+    HWND window = session.target_dialog(command);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    using DpiFunction = UINT(WINAPI*)(HWND);
+    using ContextFunction = HANDLE(WINAPI*)(HWND);
+    using AwarenessFunction = int(WINAPI*)(HANDLE);
+    auto function = [user32](const char* name) {
+        return reinterpret_cast<void (*)()>(GetProcAddress(user32, name));
+    };
+    auto dpi = reinterpret_cast<DpiFunction>(function("GetDpiForWindow"));
+    auto context = reinterpret_cast<ContextFunction>(function("GetWindowDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<AwarenessFunction>(function("GetAwarenessFromDpiAwarenessContext"));
+    if (!dpi || !context || !awareness)
+        return {"none", {}};
+    return {std::to_string(dpi(window)) + " " + std::to_string(awareness(context(window))), {}};
+}
+
 constexpr CommandEntry kCommands[] = {
     {L"wait", wait_command, "wait <caption> <timeout_ms>      -> ok <hwnd>"},
     {L"gone", gone_command, "gone <caption> <timeout_ms>"},
@@ -132,6 +151,7 @@ constexpr CommandEntry kCommands[] = {
     {L"msgbox", msgbox_command, "msgbox <caption> <timeout_ms>    -> ok <message text>"},
     {L"dismiss", dismiss_command, "dismiss <caption>                IDOK to that window"},
     {L"active", active_command, "active                           -> ok <hwnd> <caption> | ok none"},
+    {L"dpi", dpi_command, "dpi                              -> ok <window dpi> <awareness> | ok none"},
     {L"title", title_command, "title                            -> ok <caption of the dialog>"},
 };
 

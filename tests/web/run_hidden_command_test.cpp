@@ -10,6 +10,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "child_startup.h"
 #include "launch_records.h"
 #include "wait_until.h"
 
@@ -75,6 +76,14 @@ TEST_F(RunHiddenCommandTest, StartsTheFoldersProgramHiddenWithItsOutputOnAPipe) 
     EXPECT_EQ(records[0].showWindow, static_cast<unsigned>(SW_HIDE));
     EXPECT_TRUE(records[0].stdoutIsPipe);
     EXPECT_TRUE(records[0].stderrIsPipe);
+}
+
+// SW_HIDE is not enough where Windows Terminal hosts console programs: the child must get no console
+// window at all. The handle list (and with it the extended start-up block) is kept beside it.
+TEST(ChildStartup, StartsTheChildWithoutAConsoleWindow) {
+    ChildStartup startup(::GetStdHandle(STD_OUTPUT_HANDLE));
+    EXPECT_EQ(startup.CreationFlags(), static_cast<DWORD>(CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT));
+    EXPECT_EQ(startup.Info()->wShowWindow, SW_HIDE);
 }
 
 TEST_F(RunHiddenCommandTest, WithABufferReturnsOnlyOnceTheOutputIsDrained) {

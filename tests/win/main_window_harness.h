@@ -67,6 +67,20 @@ class MainWindowRun {
     INT_PTR m_result = 0;
 };
 
+// Sets the desktop's country code for one test and puts the old one back afterwards.
+class CountryScope {
+  public:
+    explicit CountryScope(int country) : m_old(static_cast<int>(::GetProfileIntA("intl", "iCountry", 1))) {
+        ::WriteProfileStringA("intl", "iCountry", std::to_string(country).c_str());
+    }
+    ~CountryScope() { ::WriteProfileStringA("intl", "iCountry", std::to_string(m_old).c_str()); }
+    CountryScope(const CountryScope&) = delete;
+    CountryScope& operator=(const CountryScope&) = delete;
+
+  private:
+    int m_old;
+};
+
 // Sends device replies to the window's receiving port on this host.
 class ReplySender {
   public:

@@ -25,18 +25,6 @@ std::wstring ColumnTitle(HWND list, int col) {
     return title;
 }
 
-// Sets the desktop's country code for one test and puts the old one back afterwards.
-class CountryScope {
-  public:
-    explicit CountryScope(int country) : m_old(static_cast<int>(::GetProfileIntA("intl", "iCountry", 1))) {
-        ::WriteProfileStringA("intl", "iCountry", std::to_string(country).c_str());
-    }
-    ~CountryScope() { ::WriteProfileStringA("intl", "iCountry", std::to_string(m_old).c_str()); }
-
-  private:
-    int m_old;
-};
-
 struct LanguageCase {
     int country;
     const wchar_t* exit;
@@ -51,7 +39,7 @@ class MainWindowLanguage : public ::testing::TestWithParam<LanguageCase> {};
 
 TEST_P(MainWindowLanguage, CaptionsAndFontFollowTheCountry) {
     const LanguageCase& c = GetParam();
-    CountryScope scope(c.country);
+    test::CountryScope scope(c.country);
     test::MainWindowRun run;
     ASSERT_NE(run.Window(), nullptr);
     EXPECT_EQ(Text(run.Item(IDOK)), c.exit);

@@ -88,3 +88,23 @@ TEST(BusyGeometry, NoBlocksGiveAFiniteGeometryAndAnEmptyRow) {
         EXPECT_TRUE(BlockSpans(canvas.Dc(), 50, kBack).empty());
     }
 }
+
+// At the system's DPI (the end-to-end DPI test runs this at 144 and 192 as well): the gap and the
+// outline are the design's one pixel times DPI / 96, and the blocks share what is left.
+TEST(BusyGeometry, GapAndOutlineFollowTheDpi) {
+    BoundBusyCtrl bound(110, 12);
+    CBusyProgressCtrl& ctrl = bound.ctrl;
+    const int pixel = ScaledForDpi(1, WindowDpi(ctrl.m_hWnd));
+    const int width = (110 - 10 * pixel) / 10;
+    EXPECT_EQ(static_cast<double>(110 - 10 * pixel) / 10, ctrl.m_dBlockWidth);
+    UseTestColors(ctrl);
+    ctrl.m_nPos = -1;
+    Canvas canvas(110, 12);
+    DrawRow(ctrl, canvas);
+    Spans expected;
+    for (int i = 0; i < 10; ++i)
+        expected.emplace_back((width + pixel) * i, (width + pixel) * i + width);
+    EXPECT_EQ(expected, BlockSpans(canvas.Dc(), 110, kBack));
+    EXPECT_EQ(kBlockBorder, ::GetPixel(canvas.Dc(), pixel - 1, 5));
+    EXPECT_EQ(kBlock, ::GetPixel(canvas.Dc(), pixel, 5));
+}
