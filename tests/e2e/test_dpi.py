@@ -4,6 +4,7 @@ height the design's times DPI / 96 (within a pixel), every caption and column ti
 The main window tests then run at the same DPI in all five languages (main_window_dpi_test.cpp: the font
 height read back, and a DPI change), and the busy indicator's gap and outline test. Screenshots at 144 and 192 DPI go to build/e2e/screenshots/."""
 
+import os
 import re
 import subprocess
 
@@ -15,11 +16,25 @@ DESIGN_COLUMNS = (80, 180, 190)
 BUTTONS = (1, 3, 4, 5)  # Exit, Config, Refresh, WEB
 BUTTON_MARGIN, HEADER_MARGIN = 3, 6  # what a button and a header item keep free beside the text at 96 DPI
 DESKTOP = r"HKCU\Control Panel\Desktop"
+WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver64")  # the lab's, for its WINEPREFIX
 SCREENSHOTS = lab.ROOT / "build" / "e2e" / "screenshots"
 
 
 def reg(*args):
     return subprocess.run([str(lab.WINE_RUN), "reg", *args], capture_output=True, text=True, timeout=60)
+
+
+def set_dpi(dpi):
+    """LogPixels, then a fresh wineserver and desktop: Wine gives a per-monitor aware window the DPI of its
+    desktop, which keeps the DPI of the moment it was made (a new process alone takes the new value)."""
+    made = reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    lab.expect(made.returncode == 0, made.stderr)
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    subprocess.run([WINESERVER, "-k"], **quiet)
+    subprocess.run([WINESERVER, "-w"], **quiet)
+    # As the lab starts them: its services must not hold a test's output open.
+    subprocess.run([WINESERVER, "-p"], **quiet)
+    subprocess.run([str(lab.WINE_RUN), "wineboot"], **quiet)
 
 
 def scaled(pixels, dpi):
@@ -80,21 +95,19 @@ def run_window_tests(session, dpi, exe, test_filter, count):
 @pytest.mark.timeout(600)
 def test_window_is_sharp_and_whole_at_150_and_200_percent(session):
     before = reg("query", DESKTOP, "/v", "LogPixels")
+    old = re.search(r"REG_DWORD\s+0x([0-9a-fA-F]+)", before.stdout)
     session.sim("--devices", "3", "--ip-base", "198.51.100.30")
     rows = {}
     try:
         for dpi in (96, 144, 192):
-            made = reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
-            lab.expect(made.returncode == 0, made.stderr)
+            set_dpi(dpi)
             widths, rows[dpi] = check_running_window(session, dpi)
             print(f"dpi {dpi}: columns {widths}, row height {rows[dpi]}")
             run_window_tests(session, dpi, "main_window_tests.exe", "Languages/MainWindowDpi.*", 5)
             run_window_tests(session, dpi, "busy_ctrl_tests.exe", "BusyGeometry.GapAndOutlineFollowTheDpi", 1)
     finally:
-        old = re.search(r"REG_DWORD\s+0x([0-9a-fA-F]+)", before.stdout)
-        if old:
-            reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(int(old.group(1), 16)), "/f")
-        else:
+        set_dpi(int(old.group(1), 16) if old else 96)
+        if not old:
             reg("delete", DESKTOP, "/v", "LogPixels", "/f")
     for dpi in (144, 192):
         lab.expect(near(rows[dpi], scaled(rows[96], dpi)), f"row height {rows[dpi]} at {dpi}, {rows[96]} at 96")

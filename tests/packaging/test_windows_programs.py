@@ -63,7 +63,7 @@ def test_version_resource_and_manifest(programs, name):
     strings = version_strings(pe)
     assert strings["FileVersion"] == strings["ProductVersion"] == VERSION
     assert strings["OriginalFilename"] == name and strings["ProductName"] == "Quillmast"
-    assert name.removesuffix(".exe") in strings["FileDescription"]
+    assert name.removesuffix(".exe") in strings["FileDescription"].lower()
 
     manifest = manifest_of(pe)
     level = manifest.find(".//v3:requestedExecutionLevel", NS)
