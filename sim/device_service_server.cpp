@@ -159,7 +159,10 @@ void DeviceServiceServer::read_from(int fd, Millis now) {
         answer(fd, connection, exchange.answer);
         return;
     }
-    const ServiceExchange exchange = camera.handle(read.request, now, wall_seconds());
+    // One instant for the call, its reboot and the reboot's log line, so the log shows the silence as long as
+    // it is.
+    const double wall = wall_seconds();
+    const ServiceExchange exchange = camera.handle(read.request, now, wall);
     log_call(connection, exchange, ip);
     connection.answered = true;
     if (exchange.hang) {
@@ -179,7 +182,7 @@ void DeviceServiceServer::read_from(int fd, Millis now) {
         }
         const auto& back = camera.back_at();
         log_.write(JsonLine()
-                       .seconds("t", wall_seconds())
+                       .seconds("t", wall)
                        .text("kind", "onvif-reboot")
                        .number("device", static_cast<std::int64_t>(connection.camera))
                        .text("ip", ip)
