@@ -166,16 +166,20 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           "198.51.100.40",
                           ChangeStatus::Confirmed,
                           "198.51.100.40",
-                          0.954};
+                          0.954,
+                          "",
+                          true,
+                          1};
     items[1] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 1},
                           0,
                           "192.168.0.10",
                           "198.51.100.41",
                           ChangeStatus::Other,
                           "198.51.100.99",
-                          1.2};
-    items[1].detail = "unsent: a, b";
-    items[1].inSubnet = false;
+                          1.2,
+                          "unsent: a, b",
+                          false,
+                          1};
     std::ostringstream csv;
     WriteReport(csv, ReportFormat::Csv, items);
     EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n"
