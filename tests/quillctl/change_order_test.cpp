@@ -61,11 +61,12 @@ TEST(ChangeOrder, ASwapGoesThroughAFreeAddressAndTheDryRunSaysSo) {
     Outcome dry = Quillctl(host, {"apply", plan, "--dry-run"});
     EXPECT_EQ(dry.status, kExitDone) << dry.err;
     EXPECT_NE(
-        dry.out.find("Order (no two devices on one address at any time):\n"
-                     "  1. 02-00-00-00-00-01  198.51.100.30 -> 198.51.100.3 (a free address on the way "
-                     "to 198.51.100.31), at once\n"
-                     "  2. 02-00-00-00-00-02  198.51.100.31 -> 198.51.100.30, once step 1 is confirmed\n"
-                     "  3. 02-00-00-00-00-01  198.51.100.3 -> 198.51.100.31, once steps 1 and 2 are confirmed\n"),
+        dry.out.find(
+            "Order (no two devices on one address at any time):\n"
+            "  1. 02-00-00-00-00-01  198.51.100.30 -> 198.51.100.3 (a free address on the way "
+            "to 198.51.100.31), at once\n"
+            "  2. 02-00-00-00-00-02  198.51.100.31 -> 198.51.100.30, once step 1 is confirmed\n"
+            "  3. 02-00-00-00-00-01  198.51.100.3 -> 198.51.100.31, once steps 1 and 2 are confirmed\n"),
         std::string::npos)
         << dry.out;
 
