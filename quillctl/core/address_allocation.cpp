@@ -7,9 +7,31 @@
 
 namespace quillctl {
 
+std::set<Ipv4> HeldAddresses(const DeviceList& devices, const std::vector<Ipv4>& hostAddresses) {
+    std::set<Ipv4> held(hostAddresses.begin(), hostAddresses.end());
+    for (const FoundDevice& device : devices.devices())
+        if (auto address = ParseIpv4(device.ipText))
+            held.insert(*address);
+    for (const OnvifDevice& device : devices.onvifDevices())
+        if (!device.gone)
+            held.insert(device.xaddr.host);
+    return held;
+}
+
+std::optional<Ipv4> FreeAddressFrom(Ipv4 first, const Link& link, const std::set<Ipv4>& held) {
+    for (uint64_t value = first.value; value <= 0xffffffffu; ++value) {
+        Ipv4 address{static_cast<uint32_t>(value)};
+        if (!link.subnet.Contains(address) || !RefusalOf(address, &link).empty())
+            return std::nullopt;
+        if (!held.count(address))
+            return address;
+    }
+    return std::nullopt;
+}
+
 Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devices,
                         const std::vector<DeviceRow>& rows, const std::vector<Link>& links,
-                        const std::vector<Ipv4>& hostAddresses) {
+                        const std::vector<Ipv4>& hostAddresses, const std::set<Ipv4>& alsoHeld) {
     Allocation out;
     const Link* target = nullptr;
     for (const Link& link : links)
@@ -39,28 +61,22 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
     std::sort(candidates.begin(), candidates.end(),
               [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
 
-    std::set<Ipv4> held(hostAddresses.begin(), hostAddresses.end());
-    for (const FoundDevice& device : devices.devices())
-        if (auto address = ParseIpv4(device.ipText))
-            held.insert(*address);
-
-    uint64_t next = first.value;
+    std::set<Ipv4> held = HeldAddresses(devices, hostAddresses);
+    held.insert(alsoHeld.begin(), alsoHeld.end());
+    Ipv4 next = first;
     for (const FoundDevice* device : candidates) {
-        auto usable = [&](uint64_t value) {
-            Ipv4 address{static_cast<uint32_t>(value)};
-            return target->subnet.Contains(address) && RefusalOf(address, target).empty();
-        };
-        while (next <= 0xffffffffu && usable(next) && held.count(Ipv4{static_cast<uint32_t>(next)}))
-            ++next;
-        if (next > 0xffffffffu || !usable(next)) {
+        std::optional<Ipv4> address = FreeAddressFrom(next, *target, held);
+        if (!address) {
             out.error = "the subnet " + FormatIpv4(target->subnet.Network()) + "/" +
                         std::to_string(target->subnet.prefixLength) + " has no free address from " +
                         FormatIpv4(first) + " up for all " + std::to_string(candidates.size()) + " devices";
             out.lines.clear();
             return out;
         }
-        out.lines.push_back(PlanLine{0, device->mac, Ipv4{static_cast<uint32_t>(next)}});
-        ++next;
+        out.lines.push_back(PlanLine{0, device->mac, *address});
+        next = Ipv4{address->value + 1};
+        if (next.value == 0) // past 255.255.255.255: FreeAddressFrom refuses it as multicast anyway
+            next = *address;
     }
     return out;
 }

@@ -52,23 +52,28 @@ std::optional<ReportFormat> ReportFormatFor(const std::string& path) {
 }
 
 void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items) {
-    std::vector<std::array<std::string, 5>> lines{{"MAC", "OLD IP", "NEW IP", "STATUS", "SECONDS"}};
+    std::vector<std::array<std::string, 6>> lines{{"MAC", "OLD IP", "NEW IP", "STATUS", "SECONDS", "DETAIL"}};
     for (const ChangeItem& item : items) {
         std::string status = StatusName(item.status);
         if (item.status == ChangeStatus::Other)
             status += " (took " + EscapeText(item.gotIp) + ")";
         lines.push_back({MacText(item.mac), Shown(item.oldIp), item.newIp.empty() ? "-" : item.newIp, status,
-                         item.status == ChangeStatus::Skipped ? "-" : SecondsText(item.seconds, 2)});
+                         item.sends == 0 ? "-" : SecondsText(item.seconds, 2), item.detail});
     }
     WriteAligned(out, lines);
 }
 
 void WriteReport(std::ostream& out, ReportFormat format, const std::vector<ChangeItem>& items) {
     if (format == ReportFormat::Csv) {
-        out << "mac,old_ip,new_ip,status,seconds\n";
+        out << "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n";
         for (const ChangeItem& item : items)
             out << MacText(item.mac) << ',' << CsvField(EscapeText(item.oldIp)) << ',' << item.newIp << ','
-                << StatusName(item.status) << ',' << SecondsText(item.seconds, 2) << '\n';
+                << StatusName(item.status) << ',' << SecondsText(item.seconds, 2) << ','
+                << CsvField(EscapeText(item.detail)) << ','
+                << (item.newIp.empty() ? ""
+                    : item.inSubnet    ? "true"
+                                       : "false")
+                << '\n';
         return;
     }
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
@@ -79,9 +84,25 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
         object["new_ip"] = item.newIp;
         object["status"] = StatusName(item.status);
         object["seconds"] = std::round(item.seconds * 100.0) / 100.0;
+        object["detail"] = EscapeText(item.detail);
+        object["in_subnet"] =
+            item.newIp.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(item.inSubnet);
         array.push_back(object);
     }
     out << array.dump(2) << '\n';
+}
+
+void WarnOutsideSubnet(std::ostream& err, const std::vector<ChangeItem>& items,
+                       const std::vector<Link>& links) {
+    for (const ChangeItem& item : items) {
+        if (item.status != ChangeStatus::Waiting || item.inSubnet)
+            continue;
+        const Link& link = links.at(item.link);
+        err << "quillctl: warning: " << item.newIp << " for " << MacText(item.mac)
+            << " lies outside the subnet " << FormatIpv4(link.subnet.Network()) << '/'
+            << link.subnet.prefixLength << " of " << DescribeLink(link)
+            << ": nothing on that card will reach the device there\n";
+    }
 }
 
 void WriteDryRun(std::ostream& out, const std::vector<ChangeItem>& items) {

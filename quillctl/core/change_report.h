@@ -1,12 +1,13 @@
 #pragma once
 // What apply tells at the end: a table for people, and a CSV or JSON report for records
-// (mac, old_ip, new_ip, status, seconds).
+// (mac, old_ip, new_ip, status, seconds, detail, in_subnet); and the warnings before anything is sent.
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "change_run.h"
+#include "links.h"
 
 namespace quillctl {
 
@@ -18,6 +19,11 @@ std::optional<ReportFormat> ReportFormatFor(const std::string& path);
 void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items);
 
 void WriteReport(std::ostream& out, ReportFormat format, const std::vector<ChangeItem>& items);
+
+// One warning line on `err` for each change to an address outside its link's subnet: allowed (a device
+// made ready for another site), but nothing on that card will reach it there.
+void WarnOutsideSubnet(std::ostream& err, const std::vector<ChangeItem>& items,
+                       const std::vector<Link>& links);
 
 // apply --dry-run: MAC, old and new address of each change that would be sent.
 void WriteDryRun(std::ostream& out, const std::vector<ChangeItem>& items);

@@ -1,6 +1,8 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include <CLI/CLI.hpp>
 
@@ -20,11 +22,14 @@ namespace {
 const char* const kExitStatusText = R"(
 Exit status:
   0  done as asked
-  1  anything else, e.g. a socket that cannot be set up (the system's message says why), an interruption
-  2  bad usage: an unknown option or interface, a refused address, an unreadable plan, a plan with errors,
-     a change asked of a WS-Discovery device
-  3  a change not confirmed within the wait, or confirmed with another address than asked
-  4  a named device not found (for find: fewer than --count devices answered))";
+  1  anything else, e.g. a socket that cannot be set up or no change command that could be sent (the
+     system's message says why), an interruption, a device for web whose reply holds no dotted address
+  2  bad usage: an unknown command, option or interface, a refused address, an unreadable plan, a plan
+     with errors, a change asked of a WS-Discovery device
+  3  a change not confirmed within the wait, confirmed with another address than asked, or not sent
+     because a change it waited for failed
+  4  a named device not found (for apply: the plan's only errors are MACs that did not answer; for
+     find: fewer than --count devices answered))";
 
 const char* const kInterfaceHelp = "Search only on this interface (its name, or one of its addresses); "
                                    "repeatable. Default: every interface that is up, has an IPv4 address "
@@ -110,19 +115,19 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
         ->required();
     AddInterfaceOption(*setIpCommand, setIp.interfaces);
     AddSeconds(*setIpCommand, "--find-timeout", setIp.findTimeoutSeconds,
-               "How long to search for the device");
+               "How long to search for the device and anyone holding the new address (the whole time)");
     AddSeconds(*setIpCommand, "-t,--timeout", setIp.timeoutSeconds, "How long to wait for the confirmation");
     setIpCommand->add_flag(
         "--force", setIp.force,
-        "Send even an address another device or this host holds, or one no device can take "
-        "(0.0.0.0/8, 127.0.0.0/8, 224.0.0.0 and above, the subnet's own and broadcast "
-        "addresses)");
+        "Send even an address another device, this host or a machine answering ARP holds, or "
+        "the subnet's own or broadcast address (never 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0 and "
+        "above, which no device can take)");
     setIpCommand->footer(kExitStatusText);
 
     ApplyOptions apply;
     CLI::App* applyCommand = app.add_subcommand(
-        "apply", "Change many addresses in one run, all commands at once: from a plan, or consecutive "
-                 "addresses with --from");
+        "apply", "Change many addresses in one run, all commands at once (a device whose new address "
+                 "another still holds after that one): from a plan, or consecutive addresses with --from");
     CLI::Option* plan = applyCommand->add_option(
         "PLAN", apply.planPath,
         "A CSV file: find --format csv with one more column, new_ip (empty: no change)");
@@ -141,12 +146,16 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     select->needs(from);
     plan->excludes(from);
     applyCommand->add_flag("--dry-run", apply.dryRun,
-                           "Print MAC, old and new address of each change; send none");
-    applyCommand->add_option("--report", apply.reportPath, "Also write the results to FILE (.csv or .json)")
+                           "Print MAC, old and new address of each change, and the order when some must wait "
+                           "for others; send none");
+    applyCommand
+        ->add_option("--report", apply.reportPath,
+                     "Also write the results to FILE (.csv or .json): mac, old_ip, new_ip, status, seconds, "
+                     "detail, in_subnet")
         ->type_name("FILE");
     AddInterfaceOption(*applyCommand, apply.interfaces);
     AddSeconds(*applyCommand, "--find-timeout", apply.findTimeoutSeconds,
-               "How long to search for the devices");
+               "How long to search for the devices and anyone holding their new addresses (the whole time)");
     AddSeconds(*applyCommand, "-t,--timeout", apply.timeoutSeconds, "How long to wait for the confirmations");
     applyCommand->footer(kExitStatusText);
 
@@ -162,6 +171,17 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     AddSeconds(*webCommand, "--find-timeout", web.findTimeoutSeconds, "How long to search for the device");
     webCommand->footer(kExitStatusText);
 
+    // CLI11 would answer `quillctl bogus --help` with the main help and status 0.
+    if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
+        const std::function<bool(const CLI::App*)> all = [](const CLI::App*) { return true; };
+        const std::vector<const CLI::App*> commands = std::as_const(app).get_subcommands(all);
+        if (std::none_of(commands.begin(), commands.end(),
+                         [&](const CLI::App* command) { return command->get_name() == args[0]; })) {
+            err << "quillctl: unknown command '" << EscapeText(args[0])
+                << "' (quillctl --help lists the commands)\n";
+            return kExitUsage;
+        }
+    }
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);

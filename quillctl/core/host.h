@@ -1,14 +1,27 @@
 #pragma once
 // What the commands need from the platform (Linux or Windows): the interface list, the sockets, the
-// terminal and the browser.
+// neighbours that answer ARP, the terminal and the browser.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "links.h"
+#include "mac_argument.h"
 #include "wire.h"
 
 namespace quillctl {
+
+// Who answers ARP for some addresses of one link, asked the way the system resolves any neighbour
+// (no raw socket): Linux sends each a datagram and reads the kernel's neighbour table, Windows asks
+// SendARP. Asked when made; the answers are collected while the caller does other work.
+class NeighbourQuery {
+  public:
+    virtual ~NeighbourQuery() = default;
+    // The addresses asked for that some machine answered ARP for, with its MAC: waits until each has
+    // answered or `until` has passed (of the wire's clock).
+    virtual std::map<Ipv4, Mac> Answers(Clock::time_point until) = 0;
+};
 
 class Host {
   public:
@@ -20,6 +33,10 @@ class Host {
     // The receiving socket on port 5555, joined on every link, and one sending socket per link; the
     // WS-Discovery sockets that `options` ask for. Throws WireSetupError.
     virtual std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) = 0;
+
+    // Starts asking who holds `addresses` (each in the link's subnet) on the link.
+    virtual std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
+                                                          const std::vector<Ipv4>& addresses) = 0;
 
     virtual bool ErrorStreamIsTerminal() = 0;
 

@@ -35,8 +35,8 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const NetworkView& vie
     const std::map<Ipv4, const FoundDevice*> kept = AddressesKept(lines, view.devices, refused);
     CheckedPlan checked;
     for (const PlanLine& line : lines) {
-        auto problem = [&](const std::string& message) {
-            checked.problems.push_back({line.line, message});
+        auto problem = [&](const std::string& message, bool notFound = false) {
+            checked.problems.push_back({line.line, message, false, notFound});
             refused.insert(line.mac);
         };
         const FoundDevice* device = view.devices.Find(line.mac);
@@ -55,9 +55,10 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const NetworkView& vie
         const Ipv4 target = *line.newIp;
         item.newIp = FormatIpv4(target);
         if (device == nullptr) {
-            problem("no device with MAC " + MacText(line.mac) + " answered");
+            problem("no device with MAC " + MacText(line.mac) + " answered", true);
             continue;
         }
+        item.inSubnet = view.links.at(device->link).subnet.Contains(target);
         if (std::string refusal = RefusalOf(target, &view.links.at(device->link)); !refusal.empty()) {
             problem(refusal);
             continue;
@@ -77,6 +78,11 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const NetworkView& vie
                     ", which keeps it (it is not moved by the plan)");
             continue;
         }
+        if (view.heldElsewhere != nullptr)
+            if (auto other = view.heldElsewhere->find(target); other != view.heldElsewhere->end()) {
+                problem(other->second);
+                continue;
+            }
         item.status = ChangeStatus::Waiting;
         checked.items.push_back(item);
         checked.itemLines.push_back(line.line);

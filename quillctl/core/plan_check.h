@@ -1,7 +1,10 @@
 #pragma once
 // The checks of a plan against what the search found: each change must name a device that answered,
-// and an address that no one keeps (a device outside the plan, a device staying where it is, this host)
-// and that is not its link's subnet or broadcast address. Checked whole, before anything is sent.
+// and an address that no one keeps (a device outside the plan, a device staying where it is, this host,
+// a machine that answers ARP, a WS-Discovery camera) and that is not its link's subnet or broadcast
+// address. Checked whole, before anything is sent.
+#include <map>
+#include <string>
 #include <vector>
 
 #include "change_run.h"
@@ -15,10 +18,13 @@ struct NetworkView {
     const DeviceList& devices;
     const std::vector<Link>& links;
     const std::vector<Ipv4>& hostAddresses;
+    // Addresses someone other than our devices holds, with who (OtherHolders::Find).
+    const std::map<Ipv4, std::string>* heldElsewhere = nullptr;
 };
 
 struct CheckedPlan {
-    // One per plan line: waiting (to be sent) or skipped (no change asked, or the address it has).
+    // One per plan line: waiting (to be sent) or skipped (no change asked, or the address it has); each
+    // marked when its new address lies outside its link's subnet.
     std::vector<ChangeItem> items;
     std::vector<int> itemLines;
     std::vector<PlanProblem> problems; // in line order

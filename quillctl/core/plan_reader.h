@@ -28,6 +28,7 @@ struct PlanProblem {
     // A line that asks what quillctl never does (a WS-Discovery device's change): the plan is refused
     // before anything, a search included, is sent.
     bool refusedOutright = false;
+    bool notFound = false; // the line's MAC did not answer the search
     bool operator<(const PlanProblem& other) const { return line < other.line; }
 };
 

@@ -1,10 +1,12 @@
 #include <algorithm>
 
 #include "address_rules.h"
+#include "change_report.h"
 #include "change_run.h"
 #include "commands.h"
 #include "exit_status.h"
 #include "onvif_refusal.h"
+#include "other_holders.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -15,13 +17,17 @@ namespace quillctl {
 namespace {
 
 // The refusals that need to know the device's link and its neighbours.
-void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session, const DeviceList& list) {
+void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session, const DeviceList& list,
+                  OtherHolders& others) {
     if (std::string refusal = RefusalOf(target, &session.links.at(device.link)); !refusal.empty())
         throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
     for (const FoundDevice& other : list.devices())
         if (other.mac != device.mac && ParseIpv4(other.ipText) == target)
             throw CommandError(kExitUsage, FormatIpv4(target) + " is held by device " + MacText(other.mac) +
                                                " (--force sends it all the same)");
+    std::map<Ipv4, std::string> held = others.Find(list);
+    if (auto holder = held.find(target); holder != held.end())
+        throw CommandError(kExitUsage, holder->second + " (--force sends it all the same)");
 }
 
 } // namespace
@@ -37,19 +43,29 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
     if (!target)
         throw CommandError(kExitUsage, "bad address '" + EscapeText(options.newIp) +
                                            "' (four numbers 0 to 255 joined by dots)");
-    if (std::string refusal = RefusalOf(*target, nullptr); !refusal.empty() && !options.force)
-        throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
+    // No device can take these, so not even --force sends them.
+    if (std::string refusal = RefusalOf(*target, nullptr); !refusal.empty())
+        throw CommandError(kExitUsage, refusal);
 
-    Session session = OpenSession(host, options.interfaces);
+    // WS-Discovery too: a camera of another make may hold the address.
+    WireOptions wireOptions;
+    wireOptions.onvif = true;
+    Session session = OpenSession(host, options.interfaces, wireOptions);
     const std::vector<Ipv4>& own = session.hostAddresses;
     if (!options.force && std::find(own.begin(), own.end(), *target) != own.end())
         throw CommandError(kExitUsage,
                            options.newIp + " is an address of this host (--force sends it all the same)");
 
-    Search search(*session.wire, session.links, err);
+    SearchProtocols protocols;
+    protocols.onvif = true;
+    protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
+    Search search(*session.wire, session.links, err, protocols);
+    OtherHolders others(host, session.links, *session.wire);
+    if (!options.force)
+        others.Ask({*target}); // answered while the search runs
+    // The whole time, never ended early: whoever else may hold the address has the time to answer.
     SearchRules rules;
     rules.deadline = session.wire->Now() + SecondsToDuration(options.findTimeoutSeconds);
-    rules.doneAtTick = [&](const DeviceList& list) { return list.Find(*mac) != nullptr; };
     if (search.Run(rules) == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted before anything was sent");
     search.RequireSent();
@@ -64,16 +80,20 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
         return kExitDone;
     }
     if (!options.force)
-        RefuseOnLink(*device, *target, session, search.list());
+        RefuseOnLink(*device, *target, session, search.list(), others);
 
     std::vector<ChangeItem> items(1);
     items[0].mac = *mac;
     items[0].link = device->link;
     items[0].oldIp = device->ipText;
     items[0].newIp = asked;
-    ChangeRun run(*session.wire, session.links, items, err);
+    items[0].inSubnet = session.links.at(device->link).subnet.Contains(*target);
+    WarnOutsideSubnet(err, items, session.links);
+    ChangeRun run(*session.wire, session.links, items, AllAtOnce(items), err);
     PaceEnd end = run.Run(SecondsToDuration(options.timeoutSeconds), nullptr);
     const ChangeItem& item = items.front();
+    if (end != PaceEnd::Interrupted && !run.AnySent())
+        throw CommandError(kExitFailure, "the change command could not be sent: " + run.LastSendError());
     switch (item.status) {
     case ChangeStatus::Confirmed:
         out << MacText(*mac) << ": " << oldShown << " -> " << asked << '\n';
@@ -85,7 +105,10 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
                                                   EscapeText(item.gotIp) + ", not " + asked);
     default:
         if (end == PaceEnd::Interrupted)
-            throw CommandError(kExitFailure, "interrupted before " + MacText(*mac) + " confirmed the change");
+            throw CommandError(kExitFailure,
+                               item.sends == 0
+                                   ? "interrupted before the change command was sent"
+                                   : "interrupted before " + MacText(*mac) + " confirmed the change");
         throw CommandError(kExitNotConfirmed, MacText(*mac) + " did not confirm " + asked + " within " +
                                                   SecondsText(options.timeoutSeconds) +
                                                   " s (it last answered with " + oldShown + ")");

@@ -91,9 +91,9 @@ int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostrea
     // The address text came from the network and goes to the browser: only a plain address is opened.
     char url[quillmast::kDeviceUrlCapacity];
     if (!quillmast::FormatDeviceUrl(device->addressText.c_str(), device->port, url))
-        throw CommandError(kExitUsage, device->shownName + " answers with the address text '" +
-                                           EscapeText(device->addressText) +
-                                           "', which is not a dotted IPv4 address; nothing opened");
+        throw CommandError(kExitFailure, device->shownName + " answers with the address text '" +
+                                             EscapeText(device->addressText) +
+                                             "', which is not a dotted IPv4 address; nothing opened");
     out << url << '\n';
     out.flush();
     if (std::string error = host.OpenInBrowser(url); !error.empty())

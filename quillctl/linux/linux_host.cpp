@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "command_line.h"
+#include "linux_neighbours.h"
 #include "linux_interfaces.h"
 #include "linux_wire.h"
 
@@ -48,6 +49,11 @@ class LinuxHost : public Host {
 
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
         return std::make_unique<LinuxWire>(links, options);
+    }
+
+    std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
+                                                  const std::vector<Ipv4>& addresses) override {
+        return AskLinuxNeighbours(link, addresses);
     }
 
     bool ErrorStreamIsTerminal() override { return isatty(STDERR_FILENO) == 1; }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "windows_neighbours.h"
 #include "windows_interfaces.h"
 #include "windows_wire.h"
 
@@ -32,6 +33,11 @@ class WindowsHost : public Host {
 
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
         return std::make_unique<WindowsWire>(links, options);
+    }
+
+    std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
+                                                  const std::vector<Ipv4>& addresses) override {
+        return AskWindowsNeighbours(link, addresses);
     }
 
     bool ErrorStreamIsTerminal() override {

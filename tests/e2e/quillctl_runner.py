@@ -11,7 +11,7 @@ import lab
 
 FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source",
           "protocol", "endpoint", "name", "hardware", "xaddr"]
-REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds"]
+REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds", "detail", "in_subnet"]
 
 
 def run(*args, windows=False, timeout=60):

@@ -1,5 +1,6 @@
 """quillctl set-ip and apply against simulated devices: a change confirmed, never confirmed and
-confirmed with another address; 64 devices re-addressed in one run, from a plan and with --from."""
+confirmed with another address; 64 devices re-addressed in one run, from a plan and with --from; a swap
+carried out without two devices on one address."""
 
 import csv
 import json
@@ -88,3 +89,24 @@ def test_apply_from_gives_the_unreachable_devices_the_free_addresses_in_mac_orde
                            lab.mac_text("00:1a:2b:3c:6f:00", 1): "198.51.100.102",
                            lab.mac_text("00:1a:2b:3c:6f:00", 2): "198.51.100.103"}, f"the devices took {changed}")
     lab.expect(not holder.records("changed"), f"the reachable device changed: {holder.records('changed')}")
+
+
+def test_apply_swaps_two_addresses_through_a_free_one(session):
+    sim = session.sim("--devices", "2", "--ip-base", "198.51.100.30", "--mac-base", "00:1a:2b:3c:7a:00")
+    first, second = lab.mac_text("00:1a:2b:3c:7a:00", 0), lab.mac_text("00:1a:2b:3c:7a:00", 1)
+    plan_path = session.logs / "swap.csv"
+    plan_path.write_text(f"mac,new_ip\n{first},198.51.100.31\n{second},198.51.100.30\n")
+    report_path = session.logs / "swap.json"
+    result = ctl.run("apply", plan_path, "--report", report_path, "--timeout", "5")
+    ctl.expect_status(result, 0)
+    report = json.loads(report_path.read_text())
+    lab.expect([(item["status"], item["detail"], item["in_subnet"]) for item in report]
+               == [("confirmed", "", True)] * 2, f"report {report}")
+    # In the devices' own order: the first leaves for a free address (not the lab's .1 or .2, which
+    # answer ARP), the second takes its old one, the first takes the second's.
+    changed = [(c["mac"], c["old"], c["new"]) for c in sim.records("changed")]
+    lab.expect(len(changed) == 3, f"the devices changed {changed}")
+    stop = changed[0][2]
+    lab.expect(stop not in ("198.51.100.1", "198.51.100.2", "198.51.100.30", "198.51.100.31")
+               and changed == [(first, "198.51.100.30", stop), (second, "198.51.100.31", "198.51.100.30"),
+                               (first, stop, "198.51.100.31")], f"the devices changed {changed}")

@@ -35,6 +35,11 @@ CASES = [
     ("set-ip to a loopback address", ["set-ip", FIRST, "127.0.0.9"], None, 2, ["127.0.0.9 is a loopback address"]),
     ("set-ip to an address another device holds", ["set-ip", FIRST, "198.51.100.31"], None, 2,
      [f"198.51.100.31 is held by device {SECOND}"]),
+    # The lab's lan namespace holds .2: no simulated device, but it answers ARP.
+    ("set-ip to an address a machine answers ARP for", ["set-ip", FIRST, "198.51.100.2"], None, 2,
+     ["198.51.100.2 answers ARP on", "not a device of this search"]),
+    ("plan giving an address a machine answers ARP for", ["apply", "{plan}"], [f"{FIRST},198.51.100.2"], 2,
+     ["plan.csv:2: 198.51.100.2 answers ARP on"]),
     ("set-ip to this host's address", ["set-ip", FIRST, "198.51.100.1"], None, 2,
      ["198.51.100.1 is an address of this host"]),
     ("set-ip on an unknown interface", ["set-ip", FIRST, "198.51.100.60", "--interface", "nosuch0"], None, 2,

@@ -123,6 +123,8 @@ void FakeLan::Answer(const FakeDevice& device) {
 }
 
 std::string FakeLan::Send(size_t link, std::span<const uint8_t> datagram) {
+    if (datagram.size() == quillmast::kChangeIpCommandSize && !commandError.empty())
+        return commandError;
     sent.push_back(SentDatagram{Elapsed(), link, std::vector<uint8_t>(datagram.begin(), datagram.end())});
     for (FakeDevice& device : devices) {
         if (device.link != link)
@@ -184,6 +186,29 @@ class LanHandle : public Wire {
 
 } // namespace
 
+namespace {
+
+class FakeNeighbourQuery : public NeighbourQuery {
+  public:
+    explicit FakeNeighbourQuery(std::map<Ipv4, Mac> answers) : answers_(std::move(answers)) {}
+    std::map<Ipv4, Mac> Answers(Clock::time_point) override { return answers_; }
+
+  private:
+    std::map<Ipv4, Mac> answers_;
+};
+
+} // namespace
+
+std::unique_ptr<NeighbourQuery> FakeHost::AskNeighbours(const Link&, const std::vector<Ipv4>& addresses) {
+    std::map<Ipv4, Mac> answers;
+    for (Ipv4 address : addresses) {
+        arpAsked.push_back(address);
+        if (auto holder = arpHolders.find(FormatIpv4(address)); holder != arpHolders.end())
+            answers[address] = holder->second;
+    }
+    return std::make_unique<FakeNeighbourQuery>(answers);
+}
+
 std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links, const WireOptions& options) {
     wireOptions = options;
     lan = std::make_unique<FakeLan>(links);
@@ -192,6 +217,7 @@ std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links, const W
     for (const Planted& datagram : planted)
         lan->InjectOnvif(datagram.at, datagram.text, datagram.link);
     lan->interruptAt = interruptAt;
+    lan->commandError = commandError;
     return std::make_unique<LanHandle>(*lan);
 }
 

@@ -62,6 +62,7 @@ class FakeLan : public Wire {
     std::vector<FakeOnvifDevice> onvifDevices;
     std::vector<SentDatagram> sent;
     std::optional<std::chrono::milliseconds> interruptAt;
+    std::string commandError; // what sending a change command fails with; empty: it goes out
 
     Clock::time_point Now() override { return now_; }
     std::string Send(size_t link, std::span<const uint8_t> datagram) override;
@@ -113,12 +114,17 @@ class FakeHost : public Host {
     };
     std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
-    WireOptions wireOptions;         // what the last command asked for
-    std::unique_ptr<FakeLan> lan;    // the LAN of the last command, kept after it ends
-    std::vector<std::string> opened; // URLs handed to the browser
+    std::string commandError;              // handed to the LAN
+    WireOptions wireOptions;               // what the last command asked for
+    std::unique_ptr<FakeLan> lan;          // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened;       // URLs handed to the browser
+    std::map<std::string, Mac> arpHolders; // addresses someone answers ARP for, on every link
+    std::vector<Ipv4> arpAsked;
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
+    std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
+                                                  const std::vector<Ipv4>& addresses) override;
     bool ErrorStreamIsTerminal() override { return false; }
     std::string OpenInBrowser(const std::string& url) override {
         opened.push_back(url);

@@ -166,25 +166,33 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           "198.51.100.40",
                           ChangeStatus::Confirmed,
                           "198.51.100.40",
-                          0.954};
+                          0.954,
+                          "",
+                          true,
+                          1};
     items[1] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 1},
                           0,
                           "192.168.0.10",
                           "198.51.100.41",
                           ChangeStatus::Other,
                           "198.51.100.99",
-                          1.2};
+                          1.2,
+                          "unsent: a, b",
+                          false,
+                          1};
     std::ostringstream csv;
     WriteReport(csv, ReportFormat::Csv, items);
-    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds\n"
-                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95\n"
-                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20\n");
+    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n"
+                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95,,true\n"
+                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20,\"unsent: a, b\",false\n");
     std::ostringstream json;
     WriteReport(json, ReportFormat::Json, items);
     nlohmann::json parsed = nlohmann::json::parse(json.str());
     EXPECT_EQ(parsed[0]["status"], "confirmed");
     EXPECT_DOUBLE_EQ(parsed[0]["seconds"].get<double>(), 0.95);
     EXPECT_EQ(parsed[1]["new_ip"], "198.51.100.41");
+    EXPECT_EQ(parsed[1]["detail"], "unsent: a, b");
+    EXPECT_EQ(parsed[1]["in_subnet"], false);
 
     std::ostringstream table;
     WriteResultTable(table, items);
