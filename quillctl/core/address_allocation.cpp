@@ -4,8 +4,30 @@
 #include <set>
 
 #include "address_rules.h"
+#include "device_pick.h"
 
 namespace quillctl {
+
+namespace {
+
+// Of the devices sharing an address on a link, the one that answered first keeps it (the list is in the
+// order they were first heard), unless this host holds the address: then every one of them moves.
+std::set<size_t> FirstHolders(const DeviceList& devices, const std::vector<Ipv4>& hostAddresses) {
+    std::set<std::pair<size_t, Ipv4>> seen;
+    std::set<size_t> keepers;
+    for (size_t i = 0; i < devices.devices().size(); ++i) {
+        const FoundDevice& device = devices.devices()[i];
+        std::optional<Ipv4> address = ParseIpv4(device.ipText);
+        if (!address ||
+            std::find(hostAddresses.begin(), hostAddresses.end(), *address) != hostAddresses.end())
+            continue;
+        if (seen.insert({device.link, *address}).second)
+            keepers.insert(i);
+    }
+    return keepers;
+}
+
+} // namespace
 
 Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devices,
                         const std::vector<DeviceRow>& rows, const std::vector<Link>& links,
@@ -26,18 +48,22 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
         return out;
     }
 
+    const std::set<size_t> keepers =
+        selection == Selection::Duplicate ? FirstHolders(devices, hostAddresses) : std::set<size_t>();
     std::vector<const FoundDevice*> candidates;
+    std::set<std::pair<Mac, std::string>> taken; // a device seen on two links moves once
     for (size_t i = 0; i < devices.devices().size(); ++i) {
         const FoundDevice& device = devices.devices()[i];
         const DeviceRow& row = rows.at(i);
         bool selected = selection == Selection::All ||
                         (selection == Selection::Unreachable && !row.inSubnet) ||
-                        (selection == Selection::Duplicate && row.duplicateIp);
-        if (selected && links.at(device.link).subnet.Contains(first))
+                        (selection == Selection::Duplicate && row.duplicateIp && !keepers.count(i));
+        if (selected && links.at(device.link).subnet.Contains(first) &&
+            taken.insert(DeviceKey(device)).second)
             candidates.push_back(&device);
     }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
 
     std::set<Ipv4> held(hostAddresses.begin(), hostAddresses.end());
     for (const FoundDevice& device : devices.devices())
@@ -59,7 +85,8 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
             out.lines.clear();
             return out;
         }
-        out.lines.push_back(PlanLine{0, device->mac, Ipv4{static_cast<uint32_t>(next)}});
+        out.lines.push_back(PlanLine{0, device->mac, Ipv4{static_cast<uint32_t>(next)},
+                                     FormatIpv4(links.at(device->link).Address())});
         ++next;
     }
     return out;

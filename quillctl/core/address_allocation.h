@@ -17,8 +17,9 @@ struct Allocation {
     std::string error;           // set when no allocation can be made (a usage error)
 };
 
-// Candidates are the selected devices that answered on a link whose subnet holds `first`. They get
-// addresses from `first` up, skipping every address a device or this host holds and the subnet's own
+// Candidates are the selected devices that answered on a link whose subnet holds `first` (duplicate:
+// every holder of a shared address but the first that answered on each link), each bound to its link. They
+// get addresses from `first` up, skipping every address a device or this host holds and the subnet's own
 // address, and never past the subnet's last host address.
 Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devices,
                         const std::vector<DeviceRow>& rows, const std::vector<Link>& links,

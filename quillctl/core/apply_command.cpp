@@ -96,7 +96,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
                     [](const PlanProblem& problem) { return problem.refusedOutright; }))
         RefusePlan(source.plan.problems, options, err);
 
-    Session session = OpenSession(host, options.interfaces);
+    Session session = OpenSession(host, options.interfaces, err);
     Search search(*session.wire, session.links, err);
     std::set<Mac> targets;
     for (const PlanLine& line : source.plan.lines)
@@ -116,6 +116,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
         if (search.Run(rules) == PaceEnd::Interrupted)
             throw CommandError(kExitFailure, "interrupted before anything was sent");
         search.RequireSent();
+        search.HintIfSilent(host.NoReplyHint());
     }
 
     std::vector<PlanLine> lines = source.plan.lines;

@@ -24,10 +24,10 @@ const char* StatusName(ChangeStatus status) {
 
 ChangeRun::ChangeRun(Wire& wire, const std::vector<Link>& links, std::vector<ChangeItem>& items,
                      std::ostream& err)
-    : wire_(wire), items_(items), sendWarnings_(links, err) {
+    : wire_(wire), links_(links), items_(items), sendWarnings_(links, err) {
     for (size_t i = 0; i < items_.size(); ++i)
         if (items_[i].status == ChangeStatus::Waiting)
-            waitingByMac_.emplace(items_[i].mac, i);
+            waitingByMac_.emplace(std::pair{items_[i].mac, items_[i].link}, i);
 }
 
 ChangeCounts ChangeRun::Counts() const {
@@ -44,24 +44,27 @@ ChangeCounts ChangeRun::Counts() const {
 }
 
 void ChangeRun::SendCommands() {
-    for (const auto& [mac, index] : waitingByMac_) {
+    for (const auto& [place, index] : waitingByMac_) {
         const ChangeItem& item = items_[index];
         uint8_t command[quillmast::kChangeIpCommandSize] = {};
         quillmast::InitChangeIpCommandHead(command);
         uint8_t rawMac[quillmast::kMacSize];
-        std::memcpy(rawMac, mac.data(), sizeof(rawMac));
+        std::memcpy(rawMac, item.mac.data(), sizeof(rawMac));
         quillmast::WriteChangeIpTarget(command, rawMac, item.newIp.c_str());
         sendWarnings_.Note(item.link, wire_.Send(item.link, command), "change command");
     }
 }
 
 void ChangeRun::Take(const Arrival& arrival) {
+    std::optional<size_t> link = ArrivalLink(links_, arrival.facts);
+    if (arrival.channel != Channel::Quill || !link)
+        return;
     quillmast::DeviceReply reply = quillmast::ParseDeviceReply(arrival.bytes.data(), arrival.bytes.size());
     if (!reply.hasMac)
         return;
     Mac mac;
     std::memcpy(mac.data(), reply.mac, mac.size());
-    auto waiting = waitingByMac_.find(mac);
+    auto waiting = waitingByMac_.find({mac, *link});
     if (waiting == waitingByMac_.end())
         return;
     ChangeItem& item = items_[waiting->second];
@@ -100,7 +103,7 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
     };
     PaceEnd end = waitingByMac_.empty() ? PaceEnd::Stopped : RunPaced(wire_, start_ + wait, steps);
     double seconds = elapsed();
-    for (const auto& [mac, index] : waitingByMac_) {
+    for (const auto& [place, index] : waitingByMac_) {
         items_[index].status = ChangeStatus::Failed;
         items_[index].seconds = seconds;
     }

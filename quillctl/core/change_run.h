@@ -1,10 +1,13 @@
 #pragma once
 // Changing addresses: each pending device's 41-byte command multicast on its link every 900 ms, all of
-// them in the same tick, until its reply carries another address than before or the wait is over.
+// them in the same tick, until its reply carries another address than before or the wait is over. Only
+// a reply on the link the command went out on counts: the same MAC on another card is another device,
+// or the same device seen there too, and neither says what this command did.
 #include <functional>
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ipv4.h"
@@ -28,7 +31,7 @@ const char* StatusName(ChangeStatus status);
 
 struct ChangeItem {
     Mac mac{};
-    size_t link = 0;
+    size_t link = 0;   // where the command goes out and the confirming reply must arrive
     std::string oldIp; // the address text the device answered with before the change
     std::string newIp; // asked for; empty when the line asks no change
     ChangeStatus status = ChangeStatus::Waiting;
@@ -56,9 +59,10 @@ class ChangeRun {
     void Take(const Arrival& arrival);
 
     Wire& wire_;
+    const std::vector<Link>& links_;
     std::vector<ChangeItem>& items_;
     SendWarnings sendWarnings_;
-    std::map<Mac, size_t> waitingByMac_;
+    std::map<std::pair<Mac, size_t>, size_t> waitingByMac_; // by MAC and link
     Clock::time_point start_{};
 };
 

@@ -113,9 +113,11 @@ class FakeHost : public Host {
     };
     std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
-    WireOptions wireOptions;         // what the last command asked for
-    std::unique_ptr<FakeLan> lan;    // the LAN of the last command, kept after it ends
-    std::vector<std::string> opened; // URLs handed to the browser
+    WireOptions wireOptions;                // what the last command asked for
+    std::unique_ptr<FakeLan> lan;           // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened;        // URLs handed to the browser
+    std::vector<std::string> unusableLinks; // interfaces whose group cannot be joined
+    std::string noReplyHint;
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
@@ -124,6 +126,7 @@ class FakeHost : public Host {
         opened.push_back(url);
         return "";
     }
+    std::string NoReplyHint() override { return noReplyHint; }
 
   private:
     std::vector<HostInterface> interfaces_;
