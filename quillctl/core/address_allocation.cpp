@@ -4,8 +4,30 @@
 #include <set>
 
 #include "address_rules.h"
+#include "device_pick.h"
 
 namespace quillctl {
+
+namespace {
+
+// Of the devices sharing an address on a link, the one that answered first keeps it (the list is in the
+// order they were first heard), unless this host holds the address: then every one of them moves.
+std::set<size_t> FirstHolders(const DeviceList& devices, const std::vector<Ipv4>& hostAddresses) {
+    std::set<std::pair<size_t, Ipv4>> seen;
+    std::set<size_t> keepers;
+    for (size_t i = 0; i < devices.devices().size(); ++i) {
+        const FoundDevice& device = devices.devices()[i];
+        std::optional<Ipv4> address = ParseIpv4(device.ipText);
+        if (!address ||
+            std::find(hostAddresses.begin(), hostAddresses.end(), *address) != hostAddresses.end())
+            continue;
+        if (seen.insert({device.link, *address}).second)
+            keepers.insert(i);
+    }
+    return keepers;
+}
+
+} // namespace
 
 std::set<Ipv4> HeldAddresses(const DeviceList& devices, const std::vector<Ipv4>& hostAddresses) {
     std::set<Ipv4> held(hostAddresses.begin(), hostAddresses.end());
@@ -48,18 +70,22 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
         return out;
     }
 
+    const std::set<size_t> keepers =
+        selection == Selection::Duplicate ? FirstHolders(devices, hostAddresses) : std::set<size_t>();
     std::vector<const FoundDevice*> candidates;
+    std::set<std::pair<Mac, std::string>> taken; // a device seen on two links moves once
     for (size_t i = 0; i < devices.devices().size(); ++i) {
         const FoundDevice& device = devices.devices()[i];
         const DeviceRow& row = rows.at(i);
         bool selected = selection == Selection::All ||
                         (selection == Selection::Unreachable && !row.inSubnet) ||
-                        (selection == Selection::Duplicate && row.duplicateIp);
-        if (selected && links.at(device.link).subnet.Contains(first))
+                        (selection == Selection::Duplicate && row.duplicateIp && !keepers.count(i));
+        if (selected && links.at(device.link).subnet.Contains(first) &&
+            taken.insert(DeviceKey(device)).second)
             candidates.push_back(&device);
     }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
 
     std::set<Ipv4> held = HeldAddresses(devices, hostAddresses);
     held.insert(alsoHeld.begin(), alsoHeld.end());
@@ -73,7 +99,7 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
             out.lines.clear();
             return out;
         }
-        out.lines.push_back(PlanLine{0, device->mac, *address});
+        out.lines.push_back(PlanLine{0, device->mac, *address, FormatIpv4(links.at(device->link).Address())});
         next = Ipv4{address->value + 1};
         if (next.value == 0) // past 255.255.255.255: FreeAddressFrom refuses it as multicast anyway
             next = *address;

@@ -27,10 +27,11 @@ std::set<Ipv4> HeldAddresses(const DeviceList& devices, const std::vector<Ipv4>&
 // own and broadcast address) and that is not in `held`; nothing past the subnet's last host address.
 std::optional<Ipv4> FreeAddressFrom(Ipv4 first, const Link& link, const std::set<Ipv4>& held);
 
-// Candidates are the selected devices that answered on a link whose subnet holds `first`. They get
-// addresses from `first` up, skipping every address a device or this host holds (HeldAddresses), those
-// of `alsoHeld` (known to be in use otherwise) and the subnet's own address, and never past the
-// subnet's last host address.
+// Candidates are the selected devices that answered on a link whose subnet holds `first` (duplicate:
+// every holder of a shared address but the first that answered on each link), each bound to its link.
+// They get addresses from `first` up, skipping every address a device or this host holds
+// (HeldAddresses), those of `alsoHeld` (known to be in use otherwise) and the subnet's own address, and
+// never past the subnet's last host address.
 Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devices,
                         const std::vector<DeviceRow>& rows, const std::vector<Link>& links,
                         const std::vector<Ipv4>& hostAddresses, const std::set<Ipv4>& alsoHeld = {});

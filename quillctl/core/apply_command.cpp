@@ -173,7 +173,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
     // WS-Discovery too: a camera of another make may hold an address the plan gives.
     WireOptions wireOptions;
     wireOptions.onvif = true;
-    Session session = OpenSession(host, options.interfaces, wireOptions);
+    Session session = OpenSession(host, options.interfaces, err, wireOptions);
     SearchProtocols protocols;
     protocols.onvif = true;
     protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
@@ -193,6 +193,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
         if (search.Run(rules) == PaceEnd::Interrupted)
             throw CommandError(kExitFailure, "interrupted before anything was sent");
         search.RequireSent();
+        search.HintIfSilent(host.NoReplyHint());
     }
 
     std::vector<PlanLine> lines =

@@ -33,7 +33,7 @@ std::vector<ChangeStep> AllAtOnce(const std::vector<ChangeItem>& items) {
 
 ChangeRun::ChangeRun(Wire& wire, const std::vector<Link>& links, std::vector<ChangeItem>& items,
                      std::vector<ChangeStep> steps, std::ostream& err)
-    : wire_(wire), items_(items), steps_(std::move(steps)), phase_(steps_.size(), Phase::Blocked),
+    : wire_(wire), links_(links), items_(items), steps_(std::move(steps)), phase_(steps_.size(), Phase::Blocked),
       firstSent_(steps_.size()), itemStart_(items_.size()), reachedIp_(items_.size()),
       sendWarnings_(links, err) {}
 
@@ -71,7 +71,7 @@ void ChangeRun::Send(size_t step) {
 }
 
 void ChangeRun::SendAll() {
-    for (const auto& [mac, step] : sendingByMac_)
+    for (const auto& [place, step] : sendingByMac_)
         Send(step);
 }
 
@@ -88,7 +88,7 @@ void ChangeRun::StartReady() {
             continue;
         phase_[step] = Phase::Sending;
         firstSent_[step] = wire_.Now();
-        sendingByMac_[items_[steps_[step].item].mac] = step;
+        sendingByMac_[{items_[steps_[step].item].mac, items_[steps_[step].item].link}] = step;
         Send(step);
     }
 }
@@ -97,7 +97,7 @@ void ChangeRun::StartReady() {
 void ChangeRun::EndStep(size_t step, ChangeStatus status, const std::string& detail) {
     phase_[step] = Phase::Ended;
     ChangeItem& item = items_[steps_[step].item];
-    sendingByMac_.erase(item.mac);
+    sendingByMac_.erase({item.mac, item.link});
     if (item.status == ChangeStatus::Waiting) {
         item.status = status;
         item.detail = detail;
@@ -128,12 +128,15 @@ void ChangeRun::Expire(Clock::time_point now, Clock::duration wait) {
 }
 
 void ChangeRun::Take(const Arrival& arrival) {
+    std::optional<size_t> link = ArrivalLink(links_, arrival.facts);
+    if (arrival.channel != Channel::Quill || !link)
+        return;
     quillmast::DeviceReply reply = quillmast::ParseDeviceReply(arrival.bytes.data(), arrival.bytes.size());
     if (!reply.hasMac)
         return;
     Mac mac;
     std::memcpy(mac.data(), reply.mac, mac.size());
-    auto sending = sendingByMac_.find(mac);
+    auto sending = sendingByMac_.find({mac, *link});
     if (sending == sendingByMac_.end())
         return;
     const size_t step = sending->second;

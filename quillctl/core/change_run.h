@@ -2,11 +2,13 @@
 // Changing addresses: each pending device's 41-byte command multicast on its link every 900 ms, all of
 // them in the same tick, until its reply carries another address than before or the wait is over. A
 // change that must wait for another (its address is still held, see plan_order.h) goes out as soon as
-// that one is confirmed; if that one fails, it is not sent at all.
+// that one is confirmed; if that one fails, it is not sent at all. Only a reply on the link the command went out on counts: the same MAC on another card is another device,
+// or the same device seen there too, and neither says what this command did.
 #include <functional>
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ipv4.h"
@@ -31,7 +33,7 @@ const char* StatusName(ChangeStatus status);
 
 struct ChangeItem {
     Mac mac{};
-    size_t link = 0;
+    size_t link = 0;   // where the command goes out and the confirming reply must arrive
     std::string oldIp; // the address text the device answered with before the change
     std::string newIp; // asked for; empty when the line asks no change
     ChangeStatus status = ChangeStatus::Waiting;
@@ -92,6 +94,7 @@ class ChangeRun {
     double SecondsOf(size_t item) const;
 
     Wire& wire_;
+    const std::vector<Link>& links_;
     std::vector<ChangeItem>& items_;
     std::vector<ChangeStep> steps_;
     std::vector<Phase> phase_;
@@ -99,7 +102,7 @@ class ChangeRun {
     std::vector<Clock::time_point> itemStart_; // by item: its first command
     std::vector<std::string> reachedIp_;       // by item: the parking address it confirmed, if any
     SendWarnings sendWarnings_;
-    std::map<Mac, size_t> sendingByMac_; // the step each device's commands are for now
+    std::map<std::pair<Mac, size_t>, size_t> sendingByMac_; // by MAC and link: the step its commands are for now
     Clock::time_point start_{};
 };
 

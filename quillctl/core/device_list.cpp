@@ -15,11 +15,11 @@ DeviceChange DeviceList::Apply(const quillmast::DeviceReply& reply, size_t link,
     if (reply.hasPort)
         port = reply.port;
 
-    auto known = byMac_.find(mac);
+    auto known = byMac_.find({mac, link});
     if (known == byMac_.end()) {
         if (Full())
             return DeviceChange::Full;
-        byMac_.emplace(mac, devices_.size());
+        byMac_.emplace(std::pair{mac, link}, devices_.size());
         devices_.push_back(FoundDevice{nextNumber_++, mac, std::move(ipText), port, link, source});
         return DeviceChange::Added;
     }
@@ -40,13 +40,13 @@ bool DeviceList::Full() {
 }
 
 DeviceChange DeviceList::ApplyOnvif(OnvifDevice seen) {
-    auto known = byEndpoint_.find(seen.endpoint);
+    auto known = byEndpoint_.find({seen.endpoint, seen.link});
     if (known == byEndpoint_.end()) {
         if (Full())
             return DeviceChange::Full;
         seen.number = nextNumber_++;
         seen.gone = false;
-        byEndpoint_.emplace(seen.endpoint, onvif_.size());
+        byEndpoint_.emplace(std::pair{seen.endpoint, seen.link}, onvif_.size());
         onvif_.push_back(std::move(seen));
         return DeviceChange::Added;
     }
@@ -58,14 +58,13 @@ DeviceChange DeviceList::ApplyOnvif(OnvifDevice seen) {
         return DeviceChange::None;
     gone_ -= device.gone ? 1 : 0;
     seen.number = device.number;
-    seen.link = device.link;
     seen.gone = false;
     device = std::move(seen);
     return DeviceChange::Changed;
 }
 
-DeviceChange DeviceList::ByeOnvif(const std::string& endpoint) {
-    auto known = byEndpoint_.find(endpoint);
+DeviceChange DeviceList::ByeOnvif(const std::string& endpoint, size_t link) {
+    auto known = byEndpoint_.find({endpoint, link});
     if (known == byEndpoint_.end() || onvif_[known->second].gone)
         return DeviceChange::None;
     onvif_[known->second].gone = true;
@@ -75,14 +74,36 @@ DeviceChange DeviceList::ByeOnvif(const std::string& endpoint) {
 
 size_t DeviceList::PresentCount() const { return devices_.size() + onvif_.size() - gone_; }
 
-const OnvifDevice* DeviceList::FindOnvif(const std::string& endpoint) const {
-    auto known = byEndpoint_.find(endpoint);
+const OnvifDevice* DeviceList::FindOnvif(const std::string& endpoint, size_t link) const {
+    auto known = byEndpoint_.find({endpoint, link});
     return known == byEndpoint_.end() ? nullptr : &onvif_[known->second];
 }
 
-const FoundDevice* DeviceList::Find(const Mac& mac) const {
-    auto known = byMac_.find(mac);
+const OnvifDevice* DeviceList::FindOnvif(const std::string& endpoint) const {
+    for (const OnvifDevice& device : onvif_)
+        if (device.endpoint == endpoint && !device.gone)
+            return &device;
+    return nullptr;
+}
+
+const FoundDevice* DeviceList::Find(const Mac& mac, size_t link) const {
+    auto known = byMac_.find({mac, link});
     return known == byMac_.end() ? nullptr : &devices_[known->second];
+}
+
+const FoundDevice* DeviceList::Find(const Mac& mac) const {
+    std::vector<const FoundDevice*> all = FindAll(mac);
+    return all.empty() ? nullptr : all.front();
+}
+
+std::vector<const FoundDevice*> DeviceList::FindAll(const Mac& mac) const {
+    std::vector<const FoundDevice*> out;
+    for (auto known = byMac_.lower_bound({mac, 0}); known != byMac_.end() && known->first.first == mac;
+         ++known)
+        out.push_back(&devices_[known->second]);
+    std::sort(out.begin(), out.end(),
+              [](const FoundDevice* a, const FoundDevice* b) { return a->number < b->number; });
+    return out;
 }
 
 } // namespace quillctl

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "text_escape.h"
 
@@ -9,15 +10,15 @@ namespace quillctl {
 
 namespace {
 
-// Who holds each address: one entry per physical device, so a camera answering both searches with its
-// MAC in its scopes is counted once.
+// Who holds each address: one entry per physical device, told by its MAC (else its endpoint), so a
+// camera answering both searches with its MAC in its scopes, or a device answering on two links, is
+// counted once.
 class Holders {
   public:
-    void Add(Ipv4 address, std::optional<Mac> mac) {
-        std::vector<std::optional<Mac>>& holders = byAddress_[address];
-        if (mac && std::find(holders.begin(), holders.end(), mac) != holders.end())
-            return;
-        holders.push_back(mac);
+    void Add(Ipv4 address, const std::string& identity) {
+        std::vector<std::string>& holders = byAddress_[address];
+        if (std::find(holders.begin(), holders.end(), identity) == holders.end())
+            holders.push_back(identity);
     }
     bool Shared(Ipv4 address) const {
         auto found = byAddress_.find(address);
@@ -25,7 +26,7 @@ class Holders {
     }
 
   private:
-    std::map<Ipv4, std::vector<std::optional<Mac>>> byAddress_;
+    std::map<Ipv4, std::vector<std::string>> byAddress_;
 };
 
 void FillPlace(DeviceRow& row, const Link& link, std::optional<Ipv4> address, Ipv4 source,
@@ -47,12 +48,20 @@ void FillPlace(DeviceRow& row, const Link& link, std::optional<Ipv4> address, Ip
 std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>& links,
                                  const std::vector<Ipv4>& hostAddresses) {
     Holders holders;
-    for (const FoundDevice& device : list.devices())
+    std::map<Mac, std::set<size_t>> macLinks;
+    for (const FoundDevice& device : list.devices()) {
         if (auto address = ParseIpv4(device.ipText))
-            holders.Add(*address, device.mac);
-    for (const OnvifDevice& device : list.onvifDevices())
-        if (!device.gone)
-            holders.Add(device.xaddr.host, device.mac);
+            holders.Add(*address, MacText(device.mac));
+        macLinks[device.mac].insert(device.link);
+    }
+    for (const OnvifDevice& device : list.onvifDevices()) {
+        if (device.gone)
+            continue;
+        holders.Add(device.xaddr.host, device.mac ? MacText(*device.mac) : device.endpoint);
+        if (device.mac)
+            macLinks[*device.mac].insert(device.link);
+    }
+    auto elsewhereToo = [&](const std::optional<Mac>& mac) { return mac && macLinks[*mac].size() > 1; };
 
     std::vector<DeviceRow> rows;
     rows.reserve(list.PresentCount());
@@ -64,6 +73,7 @@ std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>
         row.httpPort = device.httpPort;
         FillPlace(row, links.at(device.link), ParseIpv4(device.ipText), device.source, holders,
                   hostAddresses);
+        row.duplicateMac = elsewhereToo(device.mac);
         rows.push_back(std::move(row));
     }
     for (const OnvifDevice& device : list.onvifDevices()) {
@@ -80,6 +90,7 @@ std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>
         row.name = EscapeText(device.name);
         row.hardware = EscapeText(device.hardware);
         row.xaddr = EscapeText(device.xaddr.text);
+        row.duplicateMac = elsewhereToo(device.mac);
         rows.push_back(std::move(row));
     }
     std::sort(rows.begin(), rows.end(),

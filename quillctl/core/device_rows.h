@@ -28,6 +28,7 @@ struct DeviceRow {
     std::string name;
     std::string hardware;
     std::string xaddr;
+    bool duplicateMac = false; // its MAC is heard on another link too (a row per link)
 
     bool operator==(const DeviceRow&) const = default;
 };
@@ -36,7 +37,8 @@ struct DeviceRow {
 // addresses count for the subnet and duplicate rules: any other text names no address. A device holds
 // an address twice when another device of either kind, or this host, holds it too; a WS-Discovery
 // device whose scopes give the MAC of one of ours at the same address is that device answering both
-// searches, not a second holder.
+// searches, not a second holder; so is a device whose MAC (or, without one, endpoint) answers at the
+// same address on two links: one device seen twice.
 std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>& links,
                                  const std::vector<Ipv4>& hostAddresses);
 

@@ -74,7 +74,7 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     WireOptions wireOptions;
     wireOptions.onvif = protocols.onvif;
     wireOptions.onvifAnnounced = protocols.onvif && options.watch;
-    Session session = OpenSession(host, options.interfaces, wireOptions);
+    Session session = OpenSession(host, options.interfaces, err, wireOptions);
     if (std::string warning = session.wire->SetupWarning(); !warning.empty())
         err << "quillctl: warning: " << warning << '\n';
     Search search(*session.wire, session.links, err, protocols);
@@ -101,10 +101,12 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
 
     PaceEnd end = search.Run(rules);
     if (end == PaceEnd::Interrupted && options.watch) {
+        search.HintIfSilent(host.NoReplyHint());
         ReportIgnored(search, err);
         return kExitDone;
     }
     search.RequireSent();
+    search.HintIfSilent(host.NoReplyHint());
     if (!streaming)
         WriteRows(out, options.format, rows(), protocols.onvif);
     out.flush();

@@ -42,6 +42,10 @@ class Host {
 
     // Hands the URL to the desktop's browser; an empty text when that worked, else why not.
     virtual std::string OpenInBrowser(const std::string& url) = 0;
+
+    // What may keep every reply away on this platform and how to undo it (Windows: its firewall), said
+    // when searches went out and not one datagram came back; empty where there is nothing to say.
+    virtual std::string NoReplyHint() { return {}; }
 };
 
 } // namespace quillctl

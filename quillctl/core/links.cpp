@@ -6,7 +6,7 @@ namespace quillctl {
 
 namespace {
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
@@ -61,6 +61,11 @@ std::string AddWanted(const std::vector<HostInterface>& interfaces, const std::s
 } // namespace
 
 std::string DescribeLink(const Link& link) { return link.name + " (" + FormatIpv4(link.Address()) + ")"; }
+
+bool LinkNamed(const Link& link, std::string_view word) {
+    std::optional<Ipv4> address = ParseIpv4(word);
+    return address ? *address == link.Address() : SameNameIgnoringCase(link.name, word);
+}
 
 LinkSelection SelectLinks(const std::vector<HostInterface>& interfaces,
                           const std::vector<std::string>& wanted) {

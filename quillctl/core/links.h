@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ipv4.h"
@@ -33,6 +34,9 @@ struct Link {
 
 // "eth0 (198.51.100.1)", for messages.
 std::string DescribeLink(const Link& link);
+
+// The word names the link as --interface does: its interface's name (ASCII case ignored) or its address.
+bool LinkNamed(const Link& link, std::string_view word);
 
 struct LinkSelection {
     std::vector<Link> links;

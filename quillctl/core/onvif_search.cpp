@@ -52,7 +52,7 @@ void OnvifSearch::SendProbes() {
 }
 
 void OnvifSearch::Resolve(const std::string& endpoint, size_t link) {
-    if (!resolvedThisRound_.insert(endpoint).second)
+    if (!resolvedThisRound_.insert({endpoint, link}).second)
         return;
     std::string id = wsd::NewMessageId(random_);
     Remember(id);
@@ -73,7 +73,7 @@ void OnvifSearch::TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 
     }
     DeviceChange change = list.ApplyOnvif(OnvifDeviceOf(device, *xaddr, link, source));
     if (change == DeviceChange::Added || change == DeviceChange::Changed || change == DeviceChange::Full)
-        onChange(change, change == DeviceChange::Full ? 0 : list.FindOnvif(device.endpoint)->number);
+        onChange(change, change == DeviceChange::Full ? 0 : list.FindOnvif(device.endpoint, link)->number);
 }
 
 void OnvifSearch::Take(const Arrival& arrival, size_t link, DeviceList& list,
@@ -98,8 +98,8 @@ void OnvifSearch::Take(const Arrival& arrival, size_t link, DeviceList& list,
         break;
     case wsd::MessageKind::Bye:
         for (const wsd::Announcement& device : message.devices)
-            if (list.ByeOnvif(device.endpoint) == DeviceChange::Changed)
-                onChange(DeviceChange::Changed, list.FindOnvif(device.endpoint)->number);
+            if (list.ByeOnvif(device.endpoint, link) == DeviceChange::Changed)
+                onChange(DeviceChange::Changed, list.FindOnvif(device.endpoint, link)->number);
         break;
     }
 }

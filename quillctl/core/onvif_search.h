@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device_list.h"
@@ -54,8 +55,8 @@ class OnvifSearch {
     // The requests of this run, newest last; the oldest are forgotten so a long --watch stays small.
     std::deque<std::string> sentOrder_;
     std::set<std::string> sent_;
-    // Endpoints resolved since the last probe: one Resolve per endpoint and probe round is enough.
-    std::set<std::string> resolvedThisRound_;
+    // Endpoints resolved since the last probe: one Resolve per endpoint, link and probe round is enough.
+    std::set<std::pair<std::string, size_t>> resolvedThisRound_;
     std::array<size_t, wsd::kRejectionCount> ignored_{};
 };
 

@@ -36,7 +36,7 @@ std::string Quoted(std::string_view cell) {
 
 struct Columns {
     size_t count = 0;
-    std::optional<size_t> mac, newIp, protocol, endpoint;
+    std::optional<size_t> mac, newIp, protocol, endpoint, interface;
 };
 
 // The header's columns, or a problem with line 1.
@@ -53,8 +53,9 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
         std::optional<size_t>* slot = name == "mac"        ? &columns.mac
                                       : name == "new_ip"   ? &columns.newIp
                                       : name == "protocol" ? &columns.protocol
-                                      : name == "endpoint" ? &columns.endpoint
-                                                           : nullptr;
+                                      : name == "endpoint"  ? &columns.endpoint
+                                      : name == "interface" ? &columns.interface
+                                                            : nullptr;
         if (slot == nullptr)
             continue;
         if (*slot) {
@@ -97,7 +98,7 @@ Plan ReadPlan(std::string_view text) {
     if (!columns)
         return plan;
 
-    std::map<Mac, int> macLines;
+    std::multimap<Mac, std::pair<std::string, int>> macLines; // the interface named, the line
     std::map<Ipv4, int> addressLines;
     while (std::optional<CsvRecord> record = reader.Next()) {
         auto problem = [&](const std::string& message) { plan.problems.push_back({record->line, message}); };
@@ -137,12 +138,19 @@ Plan ReadPlan(std::string_view text) {
             problem("bad MAC " + Quoted(macCell) + " (six hex bytes separated by - or :)");
             continue;
         }
-        PlanLine line{record->line, *mac, std::nullopt};
+        PlanLine line{record->line, *mac, std::nullopt,
+                      std::string(columns->interface ? cell(*columns->interface) : std::string_view())};
         bool ok = true;
-        if (auto [known, added] = macLines.emplace(*mac, record->line); !added) {
-            problem("MAC " + MacText(*mac) + " is already on line " + std::to_string(known->second));
-            ok = false;
+        for (auto [known, end] = macLines.equal_range(*mac); known != end; ++known) {
+            const std::string& other = known->second.first;
+            if (other.empty() || line.interface.empty() || Lower(other) == Lower(line.interface)) {
+                problem("MAC " + MacText(*mac) + " is already on line " +
+                        std::to_string(known->second.second));
+                ok = false;
+                break;
+            }
         }
+        macLines.emplace(*mac, std::pair{line.interface, record->line});
         if (!ipCell.empty()) {
             std::optional<Ipv4> address = ParseIpv4(ipCell);
             std::string refusal = address ? RefusalOf(*address, nullptr) : "";

@@ -20,6 +20,7 @@ struct PlanLine {
     int line = 0;
     Mac mac{};
     std::optional<Ipv4> newIp; // nothing: the line asks no change (its new_ip is empty)
+    std::string interface;     // the interface column: the link the device answered on; empty for any
 };
 
 struct PlanProblem {
@@ -37,9 +38,11 @@ struct Plan {
     std::vector<PlanProblem> problems;
 };
 
-// Columns are found by name in the header (mac and new_ip; the others are read past). Blank lines and
-// lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
-// than the header names, a bad MAC, a bad address or one no device can take, a MAC or an address twice,
+// Columns are found by name in the header (mac and new_ip; interface where there is one, binding the
+// line to the device on that link, as find writes it: a name or an address; the others are read past). Blank
+// lines and lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
+// than the header names, a bad MAC, a bad address or one no device can take, an address twice, a MAC
+// twice on one interface (or twice where a line names none: find lists a MAC once per interface),
 // a new address for a WS-Discovery device (a line whose protocol is onvif, or with an endpoint and no
 // MAC, as find --protocol all writes them); such a line without a new address is skipped.
 Plan ReadPlan(std::string_view text);

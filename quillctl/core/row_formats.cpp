@@ -11,7 +11,7 @@ namespace quillctl {
 
 const char* const kRowColumns[kRowColumnCount] = {
     "number", "ip",       "mac",      "http_port", "interface", "in_subnet", "duplicate_ip",
-    "source", "protocol", "endpoint", "name",      "hardware",  "xaddr"};
+    "source", "protocol", "endpoint", "name",      "hardware",  "xaddr",     "duplicate_mac"};
 
 namespace {
 
@@ -19,7 +19,8 @@ using TableLine = std::vector<std::string>;
 using TableWidths = std::vector<size_t>;
 
 TableLine TableHeader(bool onvifColumns) {
-    TableLine header = {"#", "IP", "MAC", "HTTP", "INTERFACE", "IN SUBNET", "DUPLICATE", "SOURCE"};
+    TableLine header = {"#",         "IP",        "MAC",           "HTTP",  "INTERFACE",
+                        "IN SUBNET", "DUPLICATE", "MAC ELSEWHERE", "SOURCE"};
     if (onvifColumns)
         header.insert(header.end(), {"PROTOCOL", "NAME", "HARDWARE", "XADDR"});
     return header;
@@ -28,7 +29,7 @@ TableLine TableHeader(bool onvifColumns) {
 // Widths for streamed rows: the longest plain address, MAC and port; "ADDRESS (NAME)" for interfaces;
 // the source with its note. Names are as long as they come and only padded to a usual length.
 TableWidths StreamWidths(size_t longestInterfaceName, bool onvifColumns) {
-    TableWidths widths = {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9};
+    TableWidths widths = {4, 15, 17, 5, 15 + 3 + longestInterfaceName, 9, 9, 13};
     if (onvifColumns)
         widths.insert(widths.end(), {15 + 14, 8, 16, 16});
     widths.push_back(0);
@@ -50,6 +51,7 @@ TableLine TableCells(const DeviceRow& row, bool onvifColumns) {
                        interfaceCell,
                        YesNo(row.inSubnet),
                        YesNo(row.duplicateIp),
+                       YesNo(row.duplicateMac),
                        row.source + (row.sourceDiffers ? " (not its IP)" : "")};
     if (onvifColumns)
         cells.insert(cells.end(), {row.protocol, OrDash(row.name), OrDash(row.hardware), OrDash(row.xaddr)});
@@ -77,10 +79,11 @@ void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
         out << "No device answered.\n";
         return;
     }
-    size_t outside = 0, duplicates = 0, differing = 0;
+    size_t outside = 0, duplicates = 0, elsewhere = 0, differing = 0;
     for (const DeviceRow& row : rows) {
         outside += row.inSubnet ? 0 : 1;
         duplicates += row.duplicateIp ? 1 : 0;
+        elsewhere += row.duplicateMac ? 1 : 0;
         differing += row.sourceDiffers ? 1 : 0;
     }
     out << rows.size() << (rows.size() == 1 ? " device" : " devices");
@@ -88,6 +91,8 @@ void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
         out << "; " << outside << " not in the subnet of the interface it answered on (unreachable)";
     if (duplicates)
         out << "; " << duplicates << " with an address held twice";
+    if (elsewhere)
+        out << "; " << elsewhere << " whose MAC answers on another interface too (one row each)";
     if (differing)
         out << "; " << differing << " answering from another address than its own";
     out << ".\n";
@@ -99,7 +104,7 @@ std::string CsvLine(const DeviceRow& row) {
          {CsvField(row.ip), row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
           std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source,
           row.protocol, CsvField(row.endpoint), CsvField(row.name), CsvField(row.hardware),
-          CsvField(row.xaddr)})
+          CsvField(row.xaddr), std::string(TrueFalse(row.duplicateMac))})
         line += "," + cell;
     return line;
 }
@@ -132,6 +137,7 @@ nlohmann::ordered_json RowJson(const DeviceRow& row) {
     object["name"] = TextOrNull(row.name);
     object["hardware"] = TextOrNull(row.hardware);
     object["xaddr"] = TextOrNull(row.xaddr);
+    object["duplicate_mac"] = row.duplicateMac;
     return object;
 }
 

@@ -28,7 +28,7 @@ void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterface
                     const DeviceRow& row);
 
 // The CSV header line's columns, in order; a plan adds "new_ip". Later versions only append.
-inline constexpr size_t kRowColumnCount = 13;
+inline constexpr size_t kRowColumnCount = 14;
 extern const char* const kRowColumns[kRowColumnCount];
 
 } // namespace quillctl

@@ -35,6 +35,7 @@ void Search::Take(const Arrival& arrival, const std::function<void(int)>& onChan
     std::optional<size_t> link = ArrivalLink(links_, arrival.facts);
     if (!link)
         return;
+    heardAny_ = true;
     auto note = [&](DeviceChange change, int number) { NoteChange(change, number, onChange); };
     if (arrival.channel == Channel::Onvif) {
         if (onvif_)
@@ -47,7 +48,7 @@ void Search::Take(const Arrival& arrival, const std::function<void(int)>& onChan
     DeviceChange change = list_.Apply(reply, *link, arrival.facts.source);
     Mac mac;
     std::copy(std::begin(reply.mac), std::end(reply.mac), mac.begin());
-    const FoundDevice* device = change == DeviceChange::Full ? nullptr : list_.Find(mac);
+    const FoundDevice* device = change == DeviceChange::Full ? nullptr : list_.Find(mac, *link);
     note(change, device ? device->number : 0);
 }
 
@@ -67,6 +68,11 @@ PaceEnd Search::Run(const SearchRules& rules) {
 void Search::RequireSent() const {
     if (!sendWarnings_.anySent())
         throw CommandError(kExitFailure, "no search could be sent: " + sendWarnings_.lastError());
+}
+
+void Search::HintIfSilent(const std::string& hint) const {
+    if (quill_ && sendWarnings_.anySent() && !heardAny_ && !hint.empty())
+        err_ << "quillctl: note: no reply at all arrived; " << hint << '\n';
 }
 
 } // namespace quillctl

@@ -48,6 +48,10 @@ class Search {
     // Throws a CommandError (exit 1) when not one search went out on any link.
     void RequireSent() const;
 
+    // Our searches went out and not one datagram came back, not even a stray one: something on this
+    // host may be dropping them. Says so on `err` with the platform's hint (Host::NoReplyHint), if any.
+    void HintIfSilent(const std::string& hint) const;
+
     // The WS-Discovery messages not taken, by reason; empty when none (or no probe was sent).
     std::string IgnoredSummary() const { return onvif_ ? onvif_->IgnoredSummary() : std::string(); }
 
@@ -63,6 +67,7 @@ class Search {
     bool quill_;
     std::unique_ptr<OnvifSearch> onvif_;
     bool fullWarned_ = false;
+    bool heardAny_ = false;
 };
 
 } // namespace quillctl

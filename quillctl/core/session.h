@@ -2,6 +2,7 @@
 // What every command starts with: this host's interfaces, the links chosen with --interface and the
 // sockets on them.
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,11 @@ struct Session {
     std::unique_ptr<Wire> wire;
 };
 
-// Throws CommandError: exit 2 for an unknown or unusable interface, exit 1 when no interface is up or
-// a socket cannot be set up.
-Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces,
+// A link whose sockets cannot be set up (a Windows address marked duplicate, an adapter gone since the
+// list was read) is left out with one warning on `err` naming it, and the others are used. Throws
+// CommandError: exit 2 for an unknown or unusable interface, exit 1 when no interface is up or no link's
+// sockets, or a socket that every link needs, can be set up.
+Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces, std::ostream& err,
                     const WireOptions& wireOptions = {});
 
 // A --timeout-style number of seconds as a clock duration.

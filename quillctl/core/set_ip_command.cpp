@@ -4,6 +4,7 @@
 #include "change_report.h"
 #include "change_run.h"
 #include "commands.h"
+#include "device_pick.h"
 #include "exit_status.h"
 #include "onvif_refusal.h"
 #include "other_holders.h"
@@ -22,7 +23,7 @@ void RefuseOnLink(const FoundDevice& device, Ipv4 target, const Session& session
     if (std::string refusal = RefusalOf(target, &session.links.at(device.link)); !refusal.empty())
         throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
     for (const FoundDevice& other : list.devices())
-        if (other.mac != device.mac && ParseIpv4(other.ipText) == target)
+        if (DeviceKey(other) != DeviceKey(device) && ParseIpv4(other.ipText) == target)
             throw CommandError(kExitUsage, FormatIpv4(target) + " is held by device " + MacText(other.mac) +
                                                " (--force sends it all the same)");
     std::map<Ipv4, std::string> held = others.Find(list);
@@ -50,7 +51,7 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
     // WS-Discovery too: a camera of another make may hold the address.
     WireOptions wireOptions;
     wireOptions.onvif = true;
-    Session session = OpenSession(host, options.interfaces, wireOptions);
+    Session session = OpenSession(host, options.interfaces, err, wireOptions);
     const std::vector<Ipv4>& own = session.hostAddresses;
     if (!options.force && std::find(own.begin(), own.end(), *target) != own.end())
         throw CommandError(kExitUsage,
@@ -69,7 +70,12 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
     if (search.Run(rules) == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted before anything was sent");
     search.RequireSent();
-    const FoundDevice* device = search.list().Find(*mac);
+    search.HintIfSilent(host.NoReplyHint());
+    DevicePick pick = PickDevice(search.list(), session.links, *mac, "");
+    if (!pick.rivals.empty())
+        throw CommandError(kExitUsage, MacText(*mac) + " " + DescribeRivals(pick.rivals, session.links) +
+                                           ": two devices share the MAC; pick one with --interface");
+    const FoundDevice* device = pick.device;
     if (device == nullptr)
         throw CommandError(kExitNotFound, "no device with MAC " + MacText(*mac) + " answered within " +
                                               SecondsText(options.findTimeoutSeconds) + " s");

@@ -70,7 +70,7 @@ int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostrea
     protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
     WireOptions wireOptions;
     wireOptions.onvif = protocols.onvif;
-    Session session = OpenSession(host, options.interfaces, wireOptions);
+    Session session = OpenSession(host, options.interfaces, err, wireOptions);
     Search search(*session.wire, session.links, err, protocols);
     SearchRules rules;
     rules.deadline = session.wire->Now() + SecondsToDuration(options.findTimeoutSeconds);
@@ -80,6 +80,7 @@ int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostrea
     if (search.Run(rules) == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted");
     search.RequireSent();
+    search.HintIfSilent(host.NoReplyHint());
     std::optional<WebTarget> device = Sought(search.list(), mac, addressText, endpoint);
     if (!device) {
         std::string sought = mac       ? "with MAC " + MacText(*mac)

@@ -40,6 +40,28 @@ class WireSetupError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A setup step of one link that failed (its group could not be joined, its address bound): the other
+// links may still work without it.
+class LinkSetupError : public WireSetupError {
+  public:
+    LinkSetupError(size_t link, const std::string& what) : WireSetupError(what), link_(link) {}
+    size_t link() const { return link_; }
+
+  private:
+    size_t link_;
+};
+
+// Runs one link's setup step, telling its failure as that link's.
+template <typename Step> auto OnLink(size_t link, Step&& step) {
+    try {
+        return step();
+    } catch (const LinkSetupError&) {
+        throw;
+    } catch (const WireSetupError& error) {
+        throw LinkSetupError(link, error.what());
+    }
+}
+
 class Wire {
   public:
     virtual ~Wire() = default;

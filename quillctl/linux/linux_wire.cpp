@@ -80,11 +80,13 @@ LinuxWire::LinuxWire(const std::vector<Link>& links, const WireOptions& options)
     using quillmast::DISCOVERY_REPLY_PORT;
     receivers_.push_back(
         {OpenGroupReceiver(links, DiscoveryGroup(), DISCOVERY_REPLY_PORT, "235.5.6.7"), Channel::Quill});
-    for (const Link& link : links)
-        senders_.push_back(OpenSender(link, quillmast::DISCOVERY_REQUEST_PORT, "port 5556"));
+    for (size_t i = 0; i < links.size(); ++i)
+        senders_.push_back(
+            OnLink(i, [&] { return OpenSender(links[i], quillmast::DISCOVERY_REQUEST_PORT, "port 5556"); }));
     if (options.onvif) {
-        for (const Link& link : links) {
-            onvifSenders_.push_back(OpenSender(link, 0, "a WS-Discovery port"));
+        for (size_t i = 0; i < links.size(); ++i) {
+            onvifSenders_.push_back(
+                OnLink(i, [&] { return OpenSender(links[i], 0, "a WS-Discovery port"); }));
             receivers_.push_back({onvifSenders_.back(), Channel::Onvif});
         }
     }
@@ -120,7 +122,8 @@ int LinuxWire::OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uin
     if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0)
         Fail("bind " + portText);
     std::vector<uint32_t> joined;
-    for (const Link& link : links) {
+    for (size_t i = 0; i < links.size(); ++i) {
+        const Link& link = links[i];
         // One membership per interface, however many addresses it has.
         if (std::find(joined.begin(), joined.end(), link.index) != joined.end())
             continue;
@@ -128,8 +131,10 @@ int LinuxWire::OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uin
         membership.imr_multiaddr = InAddr(group.value);
         membership.imr_address = InAddr(link.Address().value);
         membership.imr_ifindex = static_cast<int>(link.index);
-        SetOption(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership,
-                  "join " + what + " on " + DescribeLink(link));
+        OnLink(i, [&] {
+            SetOption(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, membership,
+                      "join " + what + " on " + DescribeLink(link));
+        });
         joined.push_back(link.index);
     }
     return fd;

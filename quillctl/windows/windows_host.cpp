@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "text_escape.h"
 #include "windows_neighbours.h"
 #include "windows_interfaces.h"
 #include "windows_wire.h"
@@ -51,6 +52,17 @@ class WindowsHost : public Host {
         if (result > 32)
             return "";
         return "the shell could not open it (" + std::to_string(result) + ")";
+    }
+
+    std::string NoReplyHint() override {
+        std::wstring path(32768, L'\0');
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        path.resize(length < path.size() ? length : 0);
+        const std::string program = path.empty() ? "quillctl.exe" : EscapeText(Utf8FromWide(path.c_str()));
+        return "Windows Defender Firewall may be blocking UDP port 5555 for quillctl.exe; to allow it, run "
+               "as administrator: netsh advfirewall firewall add rule name=quillctl dir=in action=allow "
+               "protocol=UDP localport=5555 program=\"" +
+               program + "\"";
     }
 };
 

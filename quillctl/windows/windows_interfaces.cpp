@@ -52,6 +52,10 @@ std::vector<HostInterface> ListWindowsInterfaces() {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
             if (address == nullptr || address->sa_family != AF_INET)
                 continue;
+            // A tentative address cannot be bound yet, and one Windows marked duplicate after a conflict
+            // (with a camera, say) or deprecated is not this host's to search from.
+            if (unicast->DadState != IpDadStatePreferred)
+                continue;
             const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
             itf.addresses.push_back(
                 InterfaceAddress{Ipv4{ntohl(v4->sin_addr.s_addr)}, unicast->OnLinkPrefixLength});

@@ -10,7 +10,7 @@ import subprocess
 import lab
 
 FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source",
-          "protocol", "endpoint", "name", "hardware", "xaddr"]
+          "protocol", "endpoint", "name", "hardware", "xaddr", "duplicate_mac"]
 REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds", "detail", "in_subnet"]
 
 

@@ -3,6 +3,7 @@
 // one of the file's own lines, and nothing taken breaks a rule the checks exist for. For inputs simple
 // enough to split by hand (no quotes, "\n" line ends, a plain "mac,new_ip" header), every line with a
 // bad MAC or address must be refused by its number.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,14 +122,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(c != '\x1b' && c != '\r' && c != '\n', "messages carry no control bytes");
         refused.insert(problem.line);
     }
-    std::set<Mac> macs;
+    std::multimap<Mac, std::string> macs; // with the interface named, lower case
     std::set<Ipv4> addresses;
     int previous = 1;
     for (const PlanLine& line : plan.lines) {
         Check(line.line > previous && line.line <= lines, "taken lines come in order, after the header");
         previous = line.line;
         Check(!refused.count(line.line), "no line is both taken and refused");
-        Check(macs.insert(line.mac).second, "no MAC taken twice");
+        std::string interface = line.interface;
+        for (char& c : interface)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        bool clash = false;
+        for (auto [known, end] = macs.equal_range(line.mac); known != end; ++known)
+            clash |= known->second.empty() || interface.empty() || known->second == interface;
+        Check(!clash, "no MAC taken twice but on two interfaces");
+        macs.emplace(line.mac, interface);
         if (line.newIp) {
             Check(addresses.insert(*line.newIp).second, "no address taken twice");
             Check(RefusalOf(*line.newIp, nullptr).empty(), "no address taken that no device can take");

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         list.ApplyOnvif(OnvifDeviceOf(device, *xaddr, 0, xaddr->host));
         if (read.message->kind == wsd::MessageKind::Bye)
-            list.ByeOnvif(device.endpoint);
+            list.ByeOnvif(device.endpoint, 0);
     }
     for (const DeviceRow& row : BuildRows(list, links, {}))
         for (const std::string* text :

@@ -237,10 +237,10 @@ TEST(ApplyCommand, DryRunAndReportFile) {
     host.devices = {Device(2, "192.168.0.10"), Device(1, "192.168.0.10"), Device(3, "198.51.100.30")};
     Outcome dry = Quillctl(host, {"apply", "--from", "198.51.100.30", "--select", "duplicate", "--dry-run"});
     EXPECT_EQ(dry.status, kExitDone) << dry.err;
+    // 02 answered first and keeps the shared address; only 01 moves.
     EXPECT_EQ(dry.out, "MAC                OLD IP        NEW IP\n"
                        "02-00-00-00-00-01  192.168.0.10  198.51.100.31\n"
-                       "02-00-00-00-00-02  192.168.0.10  198.51.100.32\n"
-                       "2 changes would be sent (dry run: nothing sent).\n");
+                       "1 change would be sent (dry run: nothing sent).\n");
     EXPECT_EQ(host.lan->Count(&SentDatagram::IsCommand), 0u);
 
     std::string report = ::testing::TempDir() + "/quillctl_report_test.json";
@@ -249,9 +249,9 @@ TEST(ApplyCommand, DryRunAndReportFile) {
     EXPECT_EQ(real.status, kExitDone) << real.err;
     EXPECT_EQ(real.err, "") << "no progress line off a terminal";
     nlohmann::json written = nlohmann::json::parse(std::ifstream(report));
-    ASSERT_EQ(written.size(), 2u);
-    EXPECT_EQ(written[1]["new_ip"], "198.51.100.32");
-    EXPECT_EQ(written[1]["status"], "confirmed");
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0]["new_ip"], "198.51.100.31");
+    EXPECT_EQ(written[0]["status"], "confirmed");
 
     EXPECT_EQ(
         Quillctl(host, {"apply", "--from", "198.51.100.30", "--select", "all", "--report", "r.txt"}).status,
@@ -260,6 +260,81 @@ TEST(ApplyCommand, DryRunAndReportFile) {
         << "--select is required";
     EXPECT_EQ(Quillctl(host, {"apply", "--from", "10.1.1.1", "--select", "all"}).status, kExitUsage)
         << "no link's subnet holds it";
+}
+
+// One MAC on both cards: the same device twice at one address, two devices at two.
+TEST(OneMacOnTwoCards, SetIpRefusesUntilAnInterfacePicksOneAndOneDeviceSeenTwiceIsChanged) {
+    FakeHost host(testing::TwoLanHost());
+    host.devices = {Device(1, "198.51.100.30", 0), Device(1, "203.0.113.30", 1)};
+    Outcome refused = Quillctl(host, {"set-ip", MacArg(1), "203.0.113.40"});
+    EXPECT_EQ(refused.status, kExitUsage);
+    EXPECT_EQ(refused.err, "quillctl: 02-00-00-00-00-01 answers on lan0 (198.51.100.1) at 198.51.100.30 and "
+                           "on lan1 (203.0.113.1) at 203.0.113.30: two devices share the MAC; pick one with "
+                           "--interface\n");
+    EXPECT_EQ(host.lan->Count(&SentDatagram::IsCommand), 0u);
+    host.devices[0].link = 1; // --interface lan1 leaves one link, lan1, at index 0
+    host.devices[1].link = 0;
+    Outcome picked = Quillctl(host, {"set-ip", "--interface", "lan1", MacArg(1), "203.0.113.40"});
+    EXPECT_EQ(picked.status, kExitDone) << picked.err;
+    EXPECT_EQ(host.lan->devices[1].ip, "203.0.113.40");
+
+    host.devices = {Device(2, "198.51.100.31", 0), Device(2, "198.51.100.31", 1)};
+    Outcome twice = Quillctl(host, {"find", "--format", "json"});
+    nlohmann::json rows = nlohmann::json::parse(twice.out);
+    ASSERT_EQ(rows.size(), 2u) << "a row per card";
+    EXPECT_EQ(rows[1]["duplicate_mac"], true);
+    EXPECT_EQ(rows[1]["duplicate_ip"], false) << "one device seen twice";
+    Outcome once = Quillctl(host, {"set-ip", MacArg(2), "198.51.100.41"});
+    EXPECT_EQ(once.status, kExitDone) << once.err;
+    for (const SentDatagram& sent : host.lan->sent)
+        EXPECT_TRUE(!sent.IsCommand() || sent.link == 0) << "on the card it answered on first";
+}
+
+TEST(OneMacOnTwoCards, ApplyBindsLinesToTheirInterfaceAndOnlyThatCardsReplySettles) {
+    FakeHost host(testing::TwoLanHost());
+    host.devices = {Device(1, "198.51.100.30", 0), Device(1, "203.0.113.30", 1)};
+    host.devices[0].mode = ChangeMode::Never;
+    std::string path = ::testing::TempDir() + "/quillctl_two_cards_plan.csv";
+    std::ofstream(path) << "mac,interface,new_ip\n"
+                        << MacArg(1) << ",198.51.100.1,198.51.100.40\n"
+                        << MacArg(1) << ",lan1,203.0.113.40\n";
+    Outcome run = Quillctl(host, {"apply", path, "--timeout", "3"});
+    EXPECT_EQ(run.status, kExitNotConfirmed) << run.err;
+    EXPECT_NE(run.out.find("02-00-00-00-00-01  198.51.100.30  198.51.100.40  failed"), std::string::npos)
+        << "the other card's device confirming its own change says nothing of this one\n"
+        << run.out;
+    EXPECT_NE(run.out.find("02-00-00-00-00-01  203.0.113.30   203.0.113.40   confirmed"), std::string::npos);
+
+    std::ofstream(path) << "mac,interface,new_ip\n" << MacArg(1) << ",,203.0.113.40\n";
+    Outcome unbound = Quillctl(host, {"apply", path});
+    EXPECT_EQ(unbound.status, kExitUsage);
+    EXPECT_NE(unbound.err.find(":2: MAC 02-00-00-00-00-01 answers on lan0"), std::string::npos)
+        << unbound.err;
+}
+
+TEST(WireSetup, ACardThatCannotBeSetUpIsSkippedWithOneWarningAndSilenceGetsThePlatformsHint) {
+    FakeHost host(testing::TwoLanHost());
+    host.unusableLinks = {"lan0"};
+    host.devices = {Device(1, "203.0.113.30", 0)}; // index 0 of what is left: lan1
+    host.noReplyHint = "the firewall may drop them";
+    Outcome skipped = Quillctl(host, {"find", "--format", "csv"});
+    EXPECT_EQ(skipped.status, kExitDone);
+    EXPECT_EQ(Lines(skipped.out), 2);
+    EXPECT_EQ(skipped.err, "quillctl: warning: skipping lan0 (198.51.100.1): cannot join 235.5.6.7 on lan0 "
+                           "(198.51.100.1): No such device\n")
+        << "one reply: no hint";
+
+    host.unusableLinks = {"lan0", "lan1"};
+    Outcome none = Quillctl(host, {"find"});
+    EXPECT_EQ(none.status, kExitFailure);
+    EXPECT_EQ(Lines(none.err), 2) << none.err;
+
+    host.unusableLinks.clear();
+    host.devices.clear();
+    Outcome silent = Quillctl(host, {"find"});
+    EXPECT_EQ(silent.status, kExitDone);
+    EXPECT_EQ(silent.err, "quillctl: note: no reply at all arrived; the firewall may drop them\n");
+    EXPECT_EQ(Quillctl(host, {"find", "--protocol", "onvif"}).err, "") << "not our port's silence";
 }
 
 TEST(WebCommand, OpensOnlyADottedAddressWithTheDevicesPort) {

@@ -1,4 +1,4 @@
-// The device list (one row per MAC, bounded) and what each row says: subnet, duplicates, source.
+// The device list (one row per MAC and link, bounded) and what each row says: subnet, duplicates, source.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,20 +24,24 @@ quillmast::DeviceReply Reply(const std::string& ip, uint8_t last, std::optional<
 const std::vector<Link> kLinks = {Link{"lan0", 2, Subnet{Ip("198.51.100.1"), 24}},
                                   Link{"lan1", 3, Subnet{Ip("203.0.113.1"), 24}}};
 
-TEST(DeviceList, OneRowPerMacUpdatedByLaterReplies) {
+TEST(DeviceList, OneRowPerMacAndLinkUpdatedByLaterRepliesThere) {
     DeviceList list;
     EXPECT_EQ(list.Apply(Reply("198.51.100.30", 1), 0, Ip("198.51.100.30")), DeviceChange::Added);
-    EXPECT_EQ(list.Apply(Reply("198.51.100.30", 1), 1, Ip("198.51.100.30")), DeviceChange::None);
-    EXPECT_EQ(list.Apply(Reply("198.51.100.44", 1, std::nullopt), 1, Ip("198.51.100.44")),
+    EXPECT_EQ(list.Apply(Reply("198.51.100.30", 1), 0, Ip("198.51.100.30")), DeviceChange::None);
+    EXPECT_EQ(list.Apply(Reply("203.0.113.30", 1), 1, Ip("203.0.113.30")), DeviceChange::Added)
+        << "the same MAC on another link is a row of its own";
+    EXPECT_EQ(list.Apply(Reply("203.0.113.44", 1, std::nullopt), 1, Ip("203.0.113.44")),
               DeviceChange::Changed);
     quillmast::DeviceReply noMac = Reply("198.51.100.31", 2);
     noMac.hasMac = false;
     EXPECT_EQ(list.Apply(noMac, 0, Ip("198.51.100.31")), DeviceChange::Ignored);
-    ASSERT_EQ(list.devices().size(), 1u);
-    const FoundDevice& device = list.devices()[0];
-    EXPECT_EQ(device.ipText, "198.51.100.44");
-    EXPECT_EQ(device.httpPort, std::nullopt);
-    EXPECT_EQ(device.link, 0u) << "commands go where it first answered";
+    ASSERT_EQ(list.devices().size(), 2u);
+    EXPECT_EQ(list.devices()[0].ipText, "198.51.100.30") << "a reply on the other link changes nothing here";
+    EXPECT_EQ(list.devices()[0].httpPort, 80);
+    EXPECT_EQ(list.devices()[1].ipText, "203.0.113.44");
+    EXPECT_EQ(list.devices()[1].httpPort, std::nullopt);
+    EXPECT_EQ(list.devices()[1].link, 1u);
+    EXPECT_EQ(list.FindAll(list.devices()[0].mac).size(), 2u);
 }
 
 TEST(DeviceList, StaysWithinItsCapacity) {
@@ -83,6 +87,22 @@ TEST(DeviceRows, SubnetDuplicatesAndSource) {
     EXPECT_FALSE(rows[5].duplicateIp);
     EXPECT_TRUE(rows[5].sourceDiffers);
     EXPECT_EQ(rows[5].httpPort, -1);
+}
+
+TEST(DeviceRows, AMacOnTwoLinksIsFlaggedAndAtOneAddressIsOneDeviceNotADuplicate) {
+    DeviceList list;
+    for (size_t link : {0u, 1u})
+        list.Apply(Reply("198.51.100.30", 1), link, Ip("198.51.100.30")); // one device seen on both
+    list.Apply(Reply("198.51.100.40", 2), 0, Ip("198.51.100.40"));        // two devices, one MAC
+    list.Apply(Reply("203.0.113.40", 2), 1, Ip("203.0.113.40"));
+    list.Apply(Reply("198.51.100.50", 3), 0, Ip("198.51.100.50"));
+    std::vector<DeviceRow> rows = BuildRows(list, kLinks, {});
+    ASSERT_EQ(rows.size(), 5u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(rows[i].duplicateMac) << i;
+        EXPECT_FALSE(rows[i].duplicateIp) << i;
+    }
+    EXPECT_FALSE(rows[4].duplicateMac);
 }
 
 TEST(DeviceRows, TextThatNamesNoAddressIsNeverADuplicate) {

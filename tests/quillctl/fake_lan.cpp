@@ -1,5 +1,6 @@
 #include "fake_lan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <pugixml.hpp>
@@ -210,6 +211,10 @@ std::unique_ptr<NeighbourQuery> FakeHost::AskNeighbours(const Link&, const std::
 }
 
 std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links, const WireOptions& options) {
+    for (size_t i = 0; i < links.size(); ++i)
+        if (std::find(unusableLinks.begin(), unusableLinks.end(), links[i].name) != unusableLinks.end())
+            throw LinkSetupError(i,
+                                 "cannot join 235.5.6.7 on " + DescribeLink(links[i]) + ": No such device");
     wireOptions = options;
     lan = std::make_unique<FakeLan>(links);
     lan->devices = devices;

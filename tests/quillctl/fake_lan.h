@@ -114,12 +114,14 @@ class FakeHost : public Host {
     };
     std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
-    std::string commandError;              // handed to the LAN
-    WireOptions wireOptions;               // what the last command asked for
-    std::unique_ptr<FakeLan> lan;          // the LAN of the last command, kept after it ends
-    std::vector<std::string> opened;       // URLs handed to the browser
-    std::map<std::string, Mac> arpHolders; // addresses someone answers ARP for, on every link
+    std::string commandError;               // handed to the LAN
+    WireOptions wireOptions;                // what the last command asked for
+    std::unique_ptr<FakeLan> lan;           // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened;        // URLs handed to the browser
+    std::map<std::string, Mac> arpHolders;  // addresses someone answers ARP for, on every link
     std::vector<Ipv4> arpAsked;
+    std::vector<std::string> unusableLinks; // interfaces whose group cannot be joined
+    std::string noReplyHint;
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
@@ -130,6 +132,7 @@ class FakeHost : public Host {
         opened.push_back(url);
         return "";
     }
+    std::string NoReplyHint() override { return noReplyHint; }
 
   private:
     std::vector<HostInterface> interfaces_;

@@ -127,6 +127,25 @@ TEST(OnvifFind, AnAddressHeldAcrossMakesIsADuplicateUnlessTheMacSaysItIsOneDevic
     EXPECT_EQ((*RowOf(rows, "endpoint", same.sample.endpoint))["mac"], MacText(testing::MacNumber(2)));
 }
 
+TEST(OnvifFind, ACameraOnTwoCardsIsARowPerCardWithTheXAddrThatCardsAnswerGave) {
+    FakeHost host(testing::TwoLanHost());
+    FakeOnvifDevice wired = Camera(1, "198.51.100.131", 0);
+    wired.sample.xaddrs += " http://203.0.113.131:8080/onvif/device_service";
+    FakeOnvifDevice wireless = wired;
+    wireless.link = 1;
+    wireless.source = "203.0.113.131";
+    wireless.delay = 10ms; // answers after the first card's answer
+    host.onvifDevices = {wired, wireless};
+    nlohmann::json rows = Json(Quillctl(host, {"find", "-p", "onvif", "--format", "json"}));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["xaddr"], "http://198.51.100.131:8080/onvif/device_service");
+    EXPECT_EQ(rows[1]["xaddr"], "http://203.0.113.131:8080/onvif/device_service");
+    for (const nlohmann::json& row : rows) {
+        EXPECT_EQ(row["in_subnet"], true) << row;
+        EXPECT_EQ(row["duplicate_ip"], false);
+    }
+}
+
 TEST(OnvifFind, WhatIsNotAnAnswerToThisRunIsCountedNeverPrintedAsItCame) {
     FakeHost host(testing::OneLanHost());
     FakeOnvifDevice loud = Camera(1, "198.51.100.131");

@@ -37,11 +37,12 @@ std::vector<DeviceRow> Rows() {
     third.name = "Lobby, east";
     third.hardware = "QS-100";
     third.xaddr = "http://198.51.100.30:8080/onvif/device_service";
+    DeviceRow second = Row(2, "192.168.0,1\"x", "00-1a-2b-3c-4d-01", std::nullopt, "203.0.113.1", "lan1",
+                           false, true, "203.0.113.77");
+    second.duplicateMac = true;
     return {Row(1, "198.51.100.30", "00-1a-2b-3c-4d-00", 80, "198.51.100.1", "lan0", true, false,
                 "198.51.100.30"),
-            Row(2, "192.168.0,1\"x", "00-1a-2b-3c-4d-01", std::nullopt, "203.0.113.1", "lan1", false, true,
-                "203.0.113.77"),
-            third};
+            second, third};
 }
 
 std::string Written(RowFormat format, bool onvifColumns = false) {
@@ -63,14 +64,14 @@ TEST(RowFormats, CsvHasTheFixedHeaderAndQuotesWhatNeedsIt) {
     ASSERT_EQ(lines.size(), 4u);
     // The fields of WS-Discovery devices come after the first eight, which stay as scripts know them.
     EXPECT_EQ(lines[0], "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source,"
-                        "protocol,endpoint,name,hardware,xaddr");
+                        "protocol,endpoint,name,hardware,xaddr,duplicate_mac");
     EXPECT_EQ(lines[1],
-              "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30,quill,,,,");
-    EXPECT_EQ(lines[2],
-              "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77,quill,,,,");
+              "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30,quill,,,,,false");
+    EXPECT_EQ(lines[2], "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77,quill,"
+                        ",,,,true");
     EXPECT_EQ(lines[3], "3,198.51.100.30,,8080,198.51.100.1,true,true,198.51.100.30,onvif,"
                         "urn:uuid:5a1b0000-0000-4000-8000-000000000001,\"Lobby, east\",QS-100,"
-                        "http://198.51.100.30:8080/onvif/device_service");
+                        "http://198.51.100.30:8080/onvif/device_service,false");
 }
 
 TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
@@ -92,6 +93,8 @@ TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
     EXPECT_EQ(first["source"], "198.51.100.30");
     EXPECT_TRUE(array[1]["http_port"].is_null());
     EXPECT_EQ(array[1]["duplicate_ip"], true);
+    EXPECT_EQ(first["duplicate_mac"], false);
+    EXPECT_EQ(array[1]["duplicate_mac"], true);
     EXPECT_EQ(first["protocol"], "quill");
     for (const char* absent : {"endpoint", "name", "hardware", "xaddr"})
         EXPECT_TRUE(first[absent].is_null()) << absent;
@@ -120,6 +123,8 @@ TEST(RowFormats, TableIsAlignedAndMarksWhatNeedsALook) {
     EXPECT_NE(lines[4].find("3 devices"), std::string::npos);
     EXPECT_NE(lines[4].find("1 not in the subnet"), std::string::npos);
     EXPECT_NE(lines[4].find("2 with an address held twice"), std::string::npos);
+    EXPECT_NE(lines[4].find("1 whose MAC answers on another interface too"), std::string::npos);
+    EXPECT_EQ(lines[2].find("yes", lines[0].find("MAC ELSEWHERE")), lines[0].find("MAC ELSEWHERE"));
 
     // With WS-Discovery searched, the camera's protocol, name and XAddr are columns of their own.
     lines = Lines(Written(RowFormat::Table, true));
