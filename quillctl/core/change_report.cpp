@@ -67,8 +67,9 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
     if (format == ReportFormat::Csv) {
         out << "mac,old_ip,new_ip,status,seconds\n";
         for (const ChangeItem& item : items)
-            out << MacText(item.mac) << ',' << CsvField(EscapeText(item.oldIp)) << ',' << item.newIp << ','
-                << StatusName(item.status) << ',' << SecondsText(item.seconds, 2) << '\n';
+            out << CsvField(MacText(item.mac)) << ',' << CsvField(EscapeText(item.oldIp)) << ','
+                << CsvField(item.newIp) << ',' << CsvField(StatusName(item.status)) << ','
+                << CsvField(SecondsText(item.seconds, 2)) << '\n';
         return;
     }
     nlohmann::ordered_json array = nlohmann::ordered_json::array();

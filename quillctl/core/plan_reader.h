@@ -36,7 +36,9 @@ struct Plan {
     std::vector<PlanProblem> problems;
 };
 
-// Columns are found by name in the header (mac and new_ip; the others are read past). Blank lines and
+// Columns are found by name in the header (mac and new_ip; the others are read past). One leading ' of
+// a cell is taken off (find writes it before a cell a spreadsheet could run as a formula, and before
+// one that begins with ' itself), so its CSV reads back as it was written. Blank lines and
 // lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
 // than the header names, a bad MAC, a bad address or one no device can take, a MAC or an address twice,
 // a new address for a WS-Discovery device (a line whose protocol is onvif, or with an endpoint and no

@@ -113,13 +113,15 @@ class FakeHost : public Host {
     };
     std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
-    WireOptions wireOptions;         // what the last command asked for
-    std::unique_ptr<FakeLan> lan;    // the LAN of the last command, kept after it ends
-    std::vector<std::string> opened; // URLs handed to the browser
+    WireOptions wireOptions;            // what the last command asked for
+    std::unique_ptr<FakeLan> lan;       // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened;    // URLs handed to the browser
+    const OutputSink* output = nullptr; // the sink behind the command's `out`, when a test gives one
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
     bool ErrorStreamIsTerminal() override { return false; }
+    std::optional<WriteFailure> OutputFailure() override { return output ? output->failure() : std::nullopt; }
     std::string OpenInBrowser(const std::string& url) override {
         opened.push_back(url);
         return "";
