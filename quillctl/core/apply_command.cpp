@@ -35,8 +35,13 @@ PlanSource ReadSource(const ApplyOptions& options) {
         std::string error;
         std::optional<std::string> text = ReadSmallFile(options.planPath, kMaxPlanBytes, error);
         if (!text)
-            throw CommandError(kExitUsage, "cannot read the plan " + options.planPath + ": " + error);
-        source.plan = ReadPlan(*text);
+            throw CommandError(kExitUsage,
+                               "cannot read the plan " + EscapeName(options.planPath) + ": " + error);
+        std::optional<std::string> utf8 = TextAsUtf8(*text, error);
+        if (!utf8)
+            throw CommandError(kExitUsage,
+                               "cannot read the plan " + EscapeName(options.planPath) + ": " + error);
+        source.plan = ReadPlan(*utf8);
         return source;
     }
     if (options.from.empty())
@@ -69,7 +74,7 @@ constexpr int kAddressChoices = 8;
     for (const PlanProblem& problem : problems) {
         err << "quillctl: ";
         if (problem.line > 0)
-            err << options.planPath << ':' << problem.line << ": ";
+            err << EscapeName(options.planPath) << ':' << problem.line << ": ";
         err << problem.message << '\n';
     }
     const bool notFound = std::all_of(problems.begin(), problems.end(),
@@ -83,8 +88,9 @@ void WriteReportFile(const ApplyOptions& options, ReportFormat format, const std
     std::ostringstream text;
     WriteReport(text, format, items);
     std::string error;
-    if (!WriteWholeFile(options.reportPath, text.str(), error))
-        throw CommandError(kExitFailure, "cannot write the report " + options.reportPath + ": " + error);
+    if (!WriteFileAtomically(options.reportPath, text.str(), error))
+        throw CommandError(kExitFailure,
+                           "cannot write the report " + EscapeName(options.reportPath) + ": " + error);
 }
 
 std::vector<Ipv4> Keys(const std::map<Ipv4, std::string>& held) {
@@ -159,11 +165,12 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
     if (!options.reportPath.empty()) {
         reportFormat = ReportFormatFor(options.reportPath);
         if (!reportFormat)
-            throw CommandError(kExitUsage,
-                               "the report's name must end in .csv or .json: " + options.reportPath);
+            throw CommandError(kExitUsage, "the report's name must end in .csv or .json: " +
+                                               EscapeName(options.reportPath));
         std::string error;
         if (!CanWriteFile(options.reportPath, error))
-            throw CommandError(kExitFailure, "cannot write the report " + options.reportPath + ": " + error);
+            throw CommandError(kExitFailure,
+                               "cannot write the report " + EscapeName(options.reportPath) + ": " + error);
     }
     PlanSource source = ReadSource(options);
     if (std::any_of(source.plan.problems.begin(), source.plan.problems.end(),
@@ -221,10 +228,12 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
         run.Run(SecondsToDuration(options.timeoutSeconds),
                 [&](const ChangeCounts& counts, double seconds) { progress.Show(counts, seconds); });
     progress.Clear();
-    WriteResultTable(out, items);
-    out.flush();
+    // The report first: it is the record of what was changed, and must not depend on whether
+    // standard output still has a reader.
     if (reportFormat)
         WriteReportFile(options, *reportFormat, items);
+    WriteResultTable(out, items);
+    out.flush();
 
     if (end == PaceEnd::Interrupted)
         throw CommandError(kExitFailure,

@@ -67,9 +67,9 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
     if (format == ReportFormat::Csv) {
         out << "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n";
         for (const ChangeItem& item : items)
-            out << MacText(item.mac) << ',' << CsvField(EscapeText(item.oldIp)) << ',' << item.newIp << ','
-                << StatusName(item.status) << ',' << SecondsText(item.seconds, 2) << ','
-                << CsvField(EscapeText(item.detail)) << ','
+            out << CsvField(MacText(item.mac)) << ',' << CsvField(EscapeText(item.oldIp)) << ','
+                << CsvField(item.newIp) << ',' << CsvField(StatusName(item.status)) << ','
+                << CsvField(SecondsText(item.seconds, 2)) << ',' << CsvField(EscapeText(item.detail)) << ','
                 << (item.newIp.empty() ? ""
                     : item.inSubnet    ? "true"
                                        : "false")

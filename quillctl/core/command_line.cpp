@@ -48,6 +48,15 @@ CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& valu
         ->capture_default_str();
 }
 
+// A reader that went away (a closed pipe) ends the run quietly, as it ends other tools; any other
+// failure is named.
+int OutputFailed(Host& host, std::ostream& err) {
+    std::optional<WriteFailure> failure = host.OutputFailure();
+    if (!failure || !failure->readerGone)
+        err << "quillctl: cannot write the output: " << (failure ? failure->reason : "write error") << '\n';
+    return kExitFailure;
+}
+
 } // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostream& out, std::ostream& err) {
@@ -93,12 +102,18 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
         ->type_name("table|csv|json|jsonl")
         ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}).description(""))
         ->capture_default_str();
+    CLI::Option* watch = findCommand
+                             ->add_flag("-w,--watch", find.watch,
+                                        "Keep searching and print each new or changed device until "
+                                        "interrupted (Ctrl-C)")
+                             ->excludes(findTimeout)
+                             ->excludes(count);
     findCommand
-        ->add_flag("-w,--watch", find.watch,
-                   "Keep searching and print each new or changed device until "
-                   "interrupted (Ctrl-C)")
-        ->excludes(findTimeout)
-        ->excludes(count);
+        ->add_option("-o,--output", find.outputPath,
+                     "Write the list to FILE instead, in UTF-8 (CSV with a byte order mark, for "
+                     "spreadsheets), replacing the file at once when the search ends")
+        ->type_name("FILE")
+        ->excludes(watch);
     findCommand->footer(kExitStatusText);
 
     SetIpOptions setIp;
@@ -186,12 +201,16 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     try {
         app.parse(reversed);
     } catch (const CLI::Success& done) {
-        return app.exit(done, out, err);
+        int status = app.exit(done, out, err);
+        out.flush();
+        return out ? status : OutputFailed(host, err);
     } catch (const CLI::ParseError& error) {
-        err << "quillctl: " << error.what() << " (quillctl --help lists the options)\n";
+        err << "quillctl: " << EscapeName(error.what()) << " (quillctl --help lists the options)\n";
         return kExitUsage;
     }
 
+    int status = kExitFailure;
+    std::string message;
     try {
         if (findCommand->parsed()) {
             find.format = *ParseRowFormat(format);
@@ -208,22 +227,27 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
                                                        wsd::KnownPrefixesText() + ")");
                 find.onvifTypes.push_back(*type);
             }
-            return RunFind(host, find, out, err);
+            status = RunFind(host, find, out, err);
+        } else if (setIpCommand->parsed()) {
+            status = RunSetIp(host, setIp, out, err);
+        } else if (applyCommand->parsed()) {
+            status = RunApply(host, apply, out, err);
+        } else {
+            status = RunWeb(host, web, out, err);
         }
-        if (setIpCommand->parsed())
-            return RunSetIp(host, setIp, out, err);
-        if (applyCommand->parsed())
-            return RunApply(host, apply, out, err);
-        return RunWeb(host, web, out, err);
     } catch (const CommandError& error) {
-        out.flush();
-        err << "quillctl: " << error.what() << '\n';
-        return error.status();
+        status = error.status();
+        message = error.what();
     } catch (const std::exception& error) {
-        out.flush();
-        err << "quillctl: " << error.what() << '\n';
-        return kExitFailure;
+        message = error.what();
     }
+    // Results that did not reach their reader are no result: that failure is the one reported.
+    out.flush();
+    if (!out)
+        return OutputFailed(host, err);
+    if (!message.empty())
+        err << "quillctl: " << message << '\n';
+    return status;
 }
 
 } // namespace quillctl

@@ -24,6 +24,7 @@ struct FindOptions {
     std::optional<int> count;
     RowFormat format = RowFormat::Table;
     bool watch = false;
+    std::string outputPath; // empty: standard output
 };
 
 struct SetIpOptions {

@@ -3,17 +3,26 @@
 namespace quillctl {
 
 std::string CsvField(std::string_view text) {
-    bool quote = text.find_first_of(",;\"\r\n") != std::string_view::npos;
+    const bool protect =
+        !text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string_view::npos;
+    const std::string cell = (protect ? "'" : "") + std::string(text);
+    bool quote = cell.find_first_of(",;\"\r\n") != std::string::npos;
     if (!quote)
-        return std::string(text);
+        return cell;
     std::string out = "\"";
-    for (char c : text) {
+    for (char c : cell) {
         if (c == '"')
             out += '"';
         out += c;
     }
     out += '"';
     return out;
+}
+
+std::string_view CsvCellText(std::string_view cell) {
+    if (!cell.empty() && cell.front() == '\'')
+        cell.remove_prefix(1);
+    return cell;
 }
 
 char GuessSeparator(std::string_view text) {

@@ -9,8 +9,14 @@
 
 namespace quillctl {
 
-// The field as one CSV cell, quoted only when it has to be.
+// The field as one CSV cell, quoted only when it has to be. A spreadsheet would run a cell that
+// begins with =, +, - or @ (or a tab or carriage return before one) as a formula, so such a cell gets
+// a ' in front, which spreadsheets read as "text follows"; so does a cell that begins with ' itself,
+// so that CsvCellText can always take exactly one off.
 std::string CsvField(std::string_view text);
+
+// A cell's text as CsvField was given it: one leading ' taken off.
+std::string_view CsvCellText(std::string_view cell);
 
 struct CsvRecord {
     int line = 0; // the file's line on which the record starts (1 for the first)

@@ -32,7 +32,7 @@ class Holders {
 void FillPlace(DeviceRow& row, const Link& link, std::optional<Ipv4> address, Ipv4 source,
                const Holders& holders, const std::vector<Ipv4>& hostAddresses) {
     row.interfaceAddress = FormatIpv4(link.Address());
-    row.interfaceName = link.name;
+    row.interfaceName = EscapeName(link.name);
     row.source = FormatIpv4(source);
     row.sourceDiffers = !address || *address != source;
     if (address) {
@@ -87,8 +87,8 @@ std::vector<DeviceRow> BuildRows(const DeviceList& list, const std::vector<Link>
         FillPlace(row, links.at(device.link), device.xaddr.host, device.source, holders, hostAddresses);
         row.protocol = "onvif";
         row.endpoint = EscapeText(device.endpoint);
-        row.name = EscapeText(device.name);
-        row.hardware = EscapeText(device.hardware);
+        row.name = EscapeName(device.name);
+        row.hardware = EscapeName(device.hardware);
         row.xaddr = EscapeText(device.xaddr.text);
         row.duplicateMac = elsewhereToo(device.mac);
         rows.push_back(std::move(row));

@@ -16,18 +16,18 @@ struct DeviceRow {
     std::string mac;
     std::optional<int32_t> httpPort;
     std::string interfaceAddress; // this host's address on the link the reply arrived on
-    std::string interfaceName;
-    bool inSubnet = false;    // the address text is an address inside that link's subnet
-    bool duplicateIp = false; // another device heard in this run, or this host, has the same address
-    std::string source;       // where the reply came from
+    std::string interfaceName;    // escaped as a name (see EscapeName)
+    bool inSubnet = false;        // the address text is an address inside that link's subnet
+    bool duplicateIp = false;     // another device heard in this run, or this host, has the same address
+    std::string source;           // where the reply came from
     bool sourceDiffers = false;
     // Appended for WS-Discovery; empty for our own devices (and mac empty for those others unless a
     // scope gives it).
     std::string protocol = "quill";
-    std::string endpoint; // the texts below are escaped as the address is
-    std::string name;
-    std::string hardware;
-    std::string xaddr;
+    std::string endpoint;      // escaped as the address is
+    std::string name;          // escaped as a name: valid UTF-8 stays
+    std::string hardware;      // the same
+    std::string xaddr;         // escaped as the address is
     bool duplicateMac = false; // its MAC is heard on another link too (a row per link)
 
     bool operator==(const DeviceRow&) const = default;

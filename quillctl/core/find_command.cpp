@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <sstream>
 
 #include "commands.h"
 #include "device_rows.h"
@@ -7,6 +8,8 @@
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
+#include "text_escape.h"
+#include "text_files.h"
 
 namespace quillctl {
 
@@ -64,12 +67,31 @@ void ReportIgnored(const Search& search, std::ostream& err) {
         err << "quillctl: note: " << summary << '\n';
 }
 
+// find --output: the whole list, written at the end and at once. UTF-8, and CSV with a byte order mark,
+// which spreadsheets need to read the names as UTF-8 (JSON has none: parsers would choke on it).
+void WriteOutputFile(const FindOptions& options, const std::string& rows) {
+    std::string error;
+    const std::string mark = options.format == RowFormat::Csv ? "\xEF\xBB\xBF" : "";
+    if (!WriteFileAtomically(options.outputPath, mark + rows, error))
+        throw CommandError(kExitFailure, "cannot write " + EscapeName(options.outputPath) + ": " + error);
+}
+
 } // namespace
 
-int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostream& err) {
+int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, std::ostream& err) {
     if (options.watch && options.format == RowFormat::Json)
         throw CommandError(kExitUsage,
                            "--watch prints changes as they come: use --format table, csv or jsonl");
+    std::ostringstream fileOut;
+    const bool toFile = !options.outputPath.empty();
+    if (toFile) {
+        if (options.watch)
+            throw CommandError(kExitUsage, "--output writes the list when the search ends: not with --watch");
+        std::string error;
+        if (!CanWriteFile(options.outputPath, error))
+            throw CommandError(kExitFailure, "cannot write " + EscapeName(options.outputPath) + ": " + error);
+    }
+    std::ostream& out = toFile ? fileOut : terminalOut;
     const SearchProtocols protocols = ProtocolsOf(options);
     WireOptions wireOptions;
     wireOptions.onvif = protocols.onvif;
@@ -83,7 +105,7 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     const bool streaming = options.watch || options.format == RowFormat::Jsonl;
     size_t nameWidth = 0;
     for (const Link& link : session.links)
-        nameWidth = std::max(nameWidth, link.name.size());
+        nameWidth = std::max(nameWidth, EscapeName(link.name).size());
     RowStream stream(out, err, options.format, options.watch, nameWidth, protocols.onvif);
     bool changed = false;
     SearchRules rules;
@@ -94,6 +116,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
         if (streaming && changed)
             stream.Flush(rows());
         changed = false;
+        if (!out)
+            return true; // no one reads on: the search has no use
         return options.count && list.PresentCount() >= static_cast<size_t>(*options.count);
     };
     if (options.watch)
@@ -110,6 +134,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     if (!streaming)
         WriteRows(out, options.format, rows(), protocols.onvif);
     out.flush();
+    if (toFile)
+        WriteOutputFile(options, fileOut.str());
     ReportIgnored(search, err);
     if (end == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted");

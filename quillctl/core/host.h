@@ -3,11 +3,13 @@
 // neighbours that answer ARP, the terminal and the browser.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "links.h"
 #include "mac_argument.h"
+#include "output_sink.h"
 #include "wire.h"
 
 namespace quillctl {
@@ -39,6 +41,9 @@ class Host {
                                                           const std::vector<Ipv4>& addresses) = 0;
 
     virtual bool ErrorStreamIsTerminal() = 0;
+
+    // Why standard output could not be written, once it could not; nothing while it could.
+    virtual std::optional<WriteFailure> OutputFailure() = 0;
 
     // Hands the URL to the desktop's browser; an empty text when that worked, else why not.
     virtual std::string OpenInBrowser(const std::string& url) = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text_escape.h"
+
 namespace quillctl {
 
 namespace {
@@ -35,9 +37,9 @@ std::string AddWanted(const std::vector<HostInterface>& interfaces, const std::s
                 if (own.address != *address)
                     continue;
                 if (itf.loopback)
-                    return "interface " + itf.name + " (" + word + ") is the loopback interface";
+                    return "interface " + EscapeName(itf.name) + " (" + word + ") is the loopback interface";
                 if (!itf.up)
-                    return "interface " + itf.name + " (" + word + ") is down";
+                    return "interface " + EscapeName(itf.name) + " (" + word + ") is down";
                 AddOnce(links, MakeLink(itf, own));
                 return "";
             }
@@ -46,21 +48,23 @@ std::string AddWanted(const std::vector<HostInterface>& interfaces, const std::s
         if (!SameNameIgnoringCase(itf.name, word))
             continue;
         if (itf.loopback)
-            return "interface " + itf.name + " is the loopback interface";
+            return "interface " + EscapeName(itf.name) + " is the loopback interface";
         if (!itf.up)
-            return "interface " + itf.name + " is down";
+            return "interface " + EscapeName(itf.name) + " is down";
         if (itf.addresses.empty())
-            return "interface " + itf.name + " has no IPv4 address";
+            return "interface " + EscapeName(itf.name) + " has no IPv4 address";
         for (const InterfaceAddress& own : itf.addresses)
             AddOnce(links, MakeLink(itf, own));
         return "";
     }
-    return address ? "no interface has the address " + word : "no interface named '" + word + "'";
+    return address ? "no interface has the address " + word : "no interface named '" + EscapeName(word) + "'";
 }
 
 } // namespace
 
-std::string DescribeLink(const Link& link) { return link.name + " (" + FormatIpv4(link.Address()) + ")"; }
+std::string DescribeLink(const Link& link) {
+    return EscapeName(link.name) + " (" + FormatIpv4(link.Address()) + ")";
+}
 
 bool LinkNamed(const Link& link, std::string_view word) {
     std::optional<Ipv4> address = ParseIpv4(word);

@@ -32,7 +32,7 @@ struct Link {
     Ipv4 Address() const { return subnet.address; }
 };
 
-// "eth0 (198.51.100.1)", for messages.
+// "eth0 (198.51.100.1)", for messages: the name escaped (see EscapeName).
 std::string DescribeLink(const Link& link);
 
 // The word names the link as --interface does: its interface's name (ASCII case ignored) or its address.

@@ -27,6 +27,10 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
+// A cell's text without the ' that CsvField puts before a cell a spreadsheet could take for a
+// formula, and without the blanks around it.
+std::string_view Cell(std::string_view field) { return Trim(CsvCellText(field)); }
+
 // A cell quoted in a message: escaped, and cut so a huge cell cannot flood the terminal.
 std::string Quoted(std::string_view cell) {
     constexpr size_t kShown = 64; // room for an endpoint (urn:uuid: and 36 characters)
@@ -49,7 +53,7 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
     columns.count = header.fields.size();
     bool ok = true;
     for (size_t i = 0; i < header.fields.size(); ++i) {
-        std::string name = Lower(Trim(header.fields[i]));
+        std::string name = Lower(Cell(header.fields[i]));
         std::optional<size_t>* slot = name == "mac"        ? &columns.mac
                                       : name == "new_ip"   ? &columns.newIp
                                       : name == "protocol" ? &columns.protocol
@@ -75,7 +79,7 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
 
 bool AllEmpty(const std::vector<std::string>& fields, size_t from) {
     for (size_t i = from; i < fields.size(); ++i)
-        if (!Trim(fields[i]).empty())
+        if (!Cell(fields[i]).empty())
             return false;
     return true;
 }
@@ -113,7 +117,7 @@ Plan ReadPlan(std::string_view text) {
             continue;
         }
         auto cell = [&](size_t column) {
-            return column < fields.size() ? Trim(fields[column]) : std::string_view();
+            return column < fields.size() ? Cell(fields[column]) : std::string_view();
         };
         std::string_view macCell = cell(*columns->mac);
         std::string_view ipCell = cell(*columns->newIp);

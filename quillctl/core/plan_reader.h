@@ -39,10 +39,12 @@ struct Plan {
 };
 
 // Columns are found by name in the header (mac and new_ip; interface where there is one, binding the
-// line to the device on that link, as find writes it: a name or an address; the others are read past). Blank
-// lines and lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more cells
-// than the header names, a bad MAC, a bad address or one no device can take, an address twice, a MAC
-// twice on one interface (or twice where a line names none: find lists a MAC once per interface),
+// line to the device on that link, as find writes it: a name or an address; the others are read past).
+// One leading ' of a cell is taken off (find writes it before a cell a spreadsheet could run as a
+// formula, and before one that begins with ' itself), so its CSV reads back as it was written. Blank
+// lines and lines with neither a MAC nor a new address are skipped. Refused: a quote never closed, more
+// cells than the header names, a bad MAC, a bad address or one no device can take, an address twice, a
+// MAC twice on one interface (or twice where a line names none: find lists a MAC once per interface),
 // a new address for a WS-Discovery device (a line whose protocol is onvif, or with an endpoint and no
 // MAC, as find --protocol all writes them); such a line without a new address is skipped.
 Plan ReadPlan(std::string_view text);

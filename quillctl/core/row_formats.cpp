@@ -98,14 +98,16 @@ void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
     out << ".\n";
 }
 
+// Every cell through CsvField: any of them may come from the LAN (even a number's text is checked,
+// so no cell can start a formula).
 std::string CsvLine(const DeviceRow& row) {
-    std::string line = std::to_string(row.number);
+    std::string line = CsvField(std::to_string(row.number));
     for (const std::string& cell :
-         {CsvField(row.ip), row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
+         {row.ip, row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
           std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source,
-          row.protocol, CsvField(row.endpoint), CsvField(row.name), CsvField(row.hardware),
-          CsvField(row.xaddr), std::string(TrueFalse(row.duplicateMac))})
-        line += "," + cell;
+          row.protocol, row.endpoint, row.name, row.hardware, row.xaddr,
+          std::string(TrueFalse(row.duplicateMac))})
+        line += "," + CsvField(cell);
     return line;
 }
 

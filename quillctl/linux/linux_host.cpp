@@ -1,5 +1,6 @@
 // The Linux side of quillctl: interfaces from getifaddrs, the sockets, the terminal, xdg-open.
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -43,8 +44,26 @@ std::string FindXdgOpen() {
     return "";
 }
 
+// Standard output, written with write(2) so a failure comes back with its errno.
+std::optional<WriteFailure> WriteStandardOutput(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return WriteFailure{written < 0 && errno == EPIPE,
+                                written < 0 ? std::strerror(errno) : "nothing written"};
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return std::nullopt;
+}
+
 class LinuxHost : public Host {
   public:
+    explicit LinuxHost(const OutputSink& output) : output_(output) {}
+
+    std::optional<WriteFailure> OutputFailure() override { return output_.failure(); }
+
     std::vector<HostInterface> Interfaces() override { return ListLinuxInterfaces(); }
 
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
@@ -64,8 +83,17 @@ class LinuxHost : public Host {
             return "xdg-open was not found in any folder of PATH";
         std::string urlCopy = url;
         char* argv[] = {program.data(), urlCopy.data(), nullptr};
+        // quillctl ignores SIGPIPE; the browser's launcher gets the usual disposition back.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &pipe);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         pid_t child = 0;
-        int error = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ);
+        int error = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv, environ);
+        posix_spawnattr_destroy(&attributes);
         if (error != 0)
             return "cannot start " + program + ": " + std::strerror(error);
         int status = 0;
@@ -78,6 +106,9 @@ class LinuxHost : public Host {
             return program + " ended with status " + std::to_string(WEXITSTATUS(status));
         return program + " was ended by signal " + std::to_string(WTERMSIG(status));
     }
+
+  private:
+    const OutputSink& output_;
 };
 
 } // namespace
@@ -85,8 +116,13 @@ class LinuxHost : public Host {
 } // namespace quillctl
 
 int main(int argc, char** argv) {
+    // A reader that goes away (quillctl find | head -1) then shows as a failed write (EPIPE), which
+    // ends the run quietly with status 1, not as a signal that kills it between two lines.
+    std::signal(SIGPIPE, SIG_IGN);
     quillctl::CatchInterruptions();
-    quillctl::LinuxHost host;
+    quillctl::OutputSink sink(quillctl::WriteStandardOutput);
+    std::ostream out(&sink);
+    quillctl::LinuxHost host(sink);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return quillctl::RunCommandLine(args, host, std::cout, std::cerr);
+    return quillctl::RunCommandLine(args, host, out, std::cerr);
 }

@@ -4,7 +4,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <io.h>
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -28,8 +32,32 @@ std::wstring WideFromUtf8(const std::string& text) {
     return out;
 }
 
+// Standard output through the C runtime's _write, which keeps its text mode (CRLF line ends) as
+// before; a failure is told by the system's error, which _write leaves in place.
+std::optional<WriteFailure> WriteStandardOutput(std::string_view bytes) {
+    const int fd = _fileno(stdout);
+    while (!bytes.empty()) {
+        SetLastError(0);
+        errno = 0;
+        const unsigned chunk = static_cast<unsigned>(std::min<size_t>(bytes.size(), 1 << 20));
+        int written = _write(fd, bytes.data(), chunk);
+        if (written <= 0) {
+            const DWORD code = GetLastError();
+            const bool gone = code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || errno == EPIPE;
+            return WriteFailure{gone,
+                                errno != 0 ? std::strerror(errno) : "Windows error " + std::to_string(code)};
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return std::nullopt;
+}
+
 class WindowsHost : public Host {
   public:
+    explicit WindowsHost(const OutputSink& output) : output_(output) {}
+
+    std::optional<WriteFailure> OutputFailure() override { return output_.failure(); }
+
     std::vector<HostInterface> Interfaces() override { return ListWindowsInterfaces(); }
 
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override {
@@ -58,12 +86,15 @@ class WindowsHost : public Host {
         std::wstring path(32768, L'\0');
         DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         path.resize(length < path.size() ? length : 0);
-        const std::string program = path.empty() ? "quillctl.exe" : EscapeText(Utf8FromWide(path.c_str()));
+        const std::string program = path.empty() ? "quillctl.exe" : EscapeName(Utf8FromWide(path.c_str()));
         return "Windows Defender Firewall may be blocking UDP port 5555 for quillctl.exe; to allow it, run "
                "as administrator: netsh advfirewall firewall add rule name=quillctl dir=in action=allow "
                "protocol=UDP localport=5555 program=\"" +
                program + "\"";
     }
+
+  private:
+    const OutputSink& output_;
 };
 
 // The arguments as UTF-8, whatever the console's code page: a plan's path may hold any letter.
@@ -89,9 +120,10 @@ int main() {
     const UINT codePage = GetConsoleOutputCP();
     if (codePage != 0)
         SetConsoleOutputCP(CP_UTF8);
-    quillctl::WindowsHost host;
-    int status = quillctl::RunCommandLine(quillctl::Arguments(), host, std::cout, std::cerr);
-    std::cout.flush();
+    quillctl::OutputSink sink(quillctl::WriteStandardOutput);
+    std::ostream out(&sink);
+    quillctl::WindowsHost host(sink);
+    int status = quillctl::RunCommandLine(quillctl::Arguments(), host, out, std::cerr);
     std::cerr.flush();
     if (codePage != 0)
         SetConsoleOutputCP(codePage);

@@ -2,6 +2,8 @@
 reached there, addresses held twice, --interface, and the fixed CSV and JSON names."""
 
 import json
+import os
+import subprocess
 
 import lab
 import quillctl_runner as ctl
@@ -90,3 +92,20 @@ def test_interface_limits_the_search_to_one_link(session, lab_info):
                f"--interface {near.pc_ip} listed {only_near}")
     lab.expect(len(sims["far"].records("search")) == heard_far,
                f"segment 2 heard {sims['far'].records('search')[heard_far:]}")
+
+
+def test_find_output_that_cannot_be_written_is_not_a_success(session):
+    session.sim("--devices", "2", "--ip-base", "198.51.100.30", "--mac-base", NEAR_MACS)
+    with open("/dev/full", "w") as full:
+        result = subprocess.run([lab.quillctl_binary(), "find", "--format", "csv", "--timeout", "1"],
+                                stdout=full, stderr=subprocess.PIPE, text=True, timeout=30)
+    lab.expect(result.returncode == 1 and result.stderr.count("\n") == 1 and "No space" in result.stderr,
+               f"to /dev/full: exit {result.returncode}, stderr {result.stderr!r}")
+    # A reader that has gone (as head -1 leaves the pipe): ended quietly with status 1, not a signal.
+    read_end, write_end = os.pipe()
+    os.close(read_end)
+    result = subprocess.run([lab.quillctl_binary(), "find", "--format", "csv", "--timeout", "1"],
+                            stdout=write_end, stderr=subprocess.PIPE, text=True, timeout=30)
+    os.close(write_end)
+    lab.expect(result.returncode == 1 and result.stderr == "",
+               f"to a closed pipe: exit {result.returncode}, stderr {result.stderr!r}")

@@ -18,6 +18,7 @@
 #include "fuzz_check.h"
 #include "plan_check.h"
 #include "plan_reader.h"
+#include "text_files.h"
 
 using namespace quillctl;
 
@@ -93,9 +94,13 @@ std::set<int> MustRefuse(std::string_view text) {
             text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? text.size() : end + 1;
         size_t comma = row.find(',');
-        std::string_view mac = Trim(row.substr(0, comma));
+        // One leading ' (a spreadsheet's text marker, as find writes it) is not part of a cell.
+        auto cell = [](std::string_view field) {
+            return Trim(field.substr(!field.empty() && field.front() == '\'' ? 1 : 0));
+        };
+        std::string_view mac = cell(row.substr(0, comma));
         std::string_view ip =
-            comma == std::string_view::npos ? std::string_view() : Trim(row.substr(comma + 1));
+            comma == std::string_view::npos ? std::string_view() : cell(row.substr(comma + 1));
         if (ip.find(',') != std::string_view::npos)
             continue; // more cells than the header: refused or not depends on what they hold
         if ((mac.empty() && ip.empty()))
@@ -110,7 +115,15 @@ std::set<int> MustRefuse(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const World world;
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // As apply reads a plan file: UTF-16 with a byte order mark becomes UTF-8 first.
+    std::string error;
+    const std::optional<std::string> utf8 =
+        TextAsUtf8(std::string_view(reinterpret_cast<const char*>(data), size), error);
+    if (!utf8) {
+        Check(!error.empty(), "a text that cannot be read says why");
+        return 0;
+    }
+    const std::string_view text(*utf8);
     const int lines = LineCount(text);
 
     Plan plan = ReadPlan(text);

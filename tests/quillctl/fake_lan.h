@@ -114,20 +114,22 @@ class FakeHost : public Host {
     };
     std::vector<Planted> planted;
     std::optional<std::chrono::milliseconds> interruptAt;
-    std::string commandError;               // handed to the LAN
-    WireOptions wireOptions;                // what the last command asked for
-    std::unique_ptr<FakeLan> lan;           // the LAN of the last command, kept after it ends
-    std::vector<std::string> opened;        // URLs handed to the browser
-    std::map<std::string, Mac> arpHolders;  // addresses someone answers ARP for, on every link
+    std::string commandError;              // handed to the LAN
+    WireOptions wireOptions;               // what the last command asked for
+    std::unique_ptr<FakeLan> lan;          // the LAN of the last command, kept after it ends
+    std::vector<std::string> opened;       // URLs handed to the browser
+    std::map<std::string, Mac> arpHolders; // addresses someone answers ARP for, on every link
     std::vector<Ipv4> arpAsked;
     std::vector<std::string> unusableLinks; // interfaces whose group cannot be joined
     std::string noReplyHint;
+    const OutputSink* output = nullptr; // the sink behind the command's `out`, when a test gives one
 
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
     std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
                                                   const std::vector<Ipv4>& addresses) override;
     bool ErrorStreamIsTerminal() override { return false; }
+    std::optional<WriteFailure> OutputFailure() override { return output ? output->failure() : std::nullopt; }
     std::string OpenInBrowser(const std::string& url) override {
         opened.push_back(url);
         return "";

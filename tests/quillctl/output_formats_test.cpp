@@ -5,9 +5,13 @@
 #include <sstream>
 
 #include "change_report.h"
+#include "command_run.h"
 #include "csv_text.h"
+#include "exit_status.h"
+#include "output_sink.h"
 #include "progress_line.h"
 #include "row_formats.h"
+#include "text_escape.h"
 
 namespace quillctl {
 namespace {
@@ -228,6 +232,80 @@ TEST(CsvText, QuotesOnlyWhenNeeded) {
     EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
     EXPECT_EQ(CsvField("a;b"), "\"a;b\"");
     EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+}
+
+TEST(CsvText, CellsASpreadsheetWouldRunAreTextAndReadBackAsWritten) {
+    EXPECT_EQ(CsvField("=HYPERLINK(\"x\")"), "\"'=HYPERLINK(\"\"x\"\")\"");
+    for (const char* text : {"=1+1", "+1", "-1", "@SUM(A1)", "\tx", "\r=1", "'=1", "'", "a'", "", "1,=2"}) {
+        std::string cell = CsvField(text);
+        EXPECT_EQ(std::string("=+-@\t\r").find(cell[cell[0] == '"' ? 1 : 0]), std::string::npos) << text;
+        std::optional<CsvRecord> record = CsvReader(cell + "\n", ',').Next();
+        ASSERT_TRUE(record && record->fields.size() == 1) << text;
+        EXPECT_EQ(CsvCellText(record->fields[0]), text);
+    }
+    DeviceRow hostile = Rows()[2];
+    hostile.name = "=cmd|'/c calc'!A0";
+    hostile.hardware = "-2+3";
+    std::ostringstream out;
+    WriteRows(out, RowFormat::Csv, {hostile});
+    EXPECT_NE(Lines(out.str())[1].find(",'=cmd|'/c calc'!A0,'-2+3,"), std::string::npos) << out.str();
+}
+
+TEST(TextEscape, NamesKeepValidUtf8ButNoControlsAndAddressesStayAscii) {
+    EXPECT_EQ(EscapeName("Caf\xc3\xa9 \xe6\x9d\xb1"), "Caf\xc3\xa9 \xe6\x9d\xb1");
+    EXPECT_EQ(EscapeName("a\x1b[2Jb"), "a\\x1b[2Jb");
+    EXPECT_EQ(EscapeName("\xc2\x9b"
+                         "31m"),
+              "\\xc2\\x9b31m")
+        << "C1 CSI";
+    EXPECT_EQ(EscapeName("\xe2\x80\xae"), "\\xe2\\x80\\xae") << "right-to-left override";
+    EXPECT_EQ(EscapeName("\xc3(\xed\xa0\x80\xc0\xaf"), "\\xc3(\\xed\\xa0\\x80\\xc0\\xaf")
+        << "cut, surrogate, overlong";
+    EXPECT_EQ(EscapeText("\xc3\xa9"), "\\xc3\\xa9");
+    // JSON carries the name as UTF-8, readable by scripts.
+    DeviceRow camera = Rows()[2];
+    camera.name = EscapeName("Entr\xc3\xa9"
+                             "e");
+    std::ostringstream json;
+    WriteRows(json, RowFormat::Jsonl, {camera});
+    EXPECT_EQ(nlohmann::json::parse(json.str())["name"], "Entr\xc3\xa9"
+                                                         "e");
+}
+
+// A sink whose reader leaves after `accepted` bytes.
+struct ClosingPipe {
+    explicit ClosingPipe(size_t bytes, bool readerGone = true) : accepted(bytes), gone(readerGone) {}
+    size_t accepted;
+    std::string got;
+    OutputSink sink{[this](std::string_view bytes) -> std::optional<WriteFailure> {
+        got += bytes.substr(0, accepted - std::min(accepted, got.size()));
+        if (got.size() >= accepted)
+            return WriteFailure{gone, "Broken pipe"};
+        return std::nullopt;
+    }};
+    bool gone;
+};
+
+TEST(OutputFailure, AGoneReaderEndsWatchQuietlyAndAnyOtherFailureIsNamed) {
+    testing::FakeHost host(testing::OneLanHost());
+    host.devices = {testing::Device(1, "198.51.100.30"), testing::Device(2, "198.51.100.31")};
+    host.devices[1].delay = std::chrono::milliseconds(1500);
+    host.interruptAt = std::chrono::hours(1);
+    ClosingPipe pipe(10);
+    host.output = &pipe.sink;
+    std::ostream out(&pipe.sink);
+    std::ostringstream err;
+    EXPECT_EQ(RunCommandLine({"find", "--watch", "--format", "jsonl"}, host, out, err), kExitFailure);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_LT(host.lan->Elapsed(), std::chrono::seconds(2)) << "the search stops at the first lost row";
+
+    ClosingPipe full(0, false);
+    host.output = &full.sink;
+    std::ostream fullOut(&full.sink);
+    std::ostringstream fullErr;
+    EXPECT_EQ(RunCommandLine({"find", "--format", "csv", "--timeout", "0.5"}, host, fullOut, fullErr),
+              kExitFailure);
+    EXPECT_EQ(fullErr.str(), "quillctl: cannot write the output: Broken pipe\n");
 }
 
 } // namespace

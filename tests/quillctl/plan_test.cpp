@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "address_allocation.h"
 #include "plan_check.h"
 #include "plan_reader.h"
+#include "row_formats.h"
+#include "text_files.h"
 
 namespace quillctl {
 namespace {
@@ -76,6 +79,40 @@ TEST(PlanReader, AHeaderWithoutItsColumnsIsRefused) {
     EXPECT_EQ(ProblemLines(ReadPlan("mac,ip\n00-1a-2b-3c-4d-01,198.51.100.40\n")), std::vector<int>{1});
     EXPECT_EQ(ProblemLines(ReadPlan("mac,new_ip,MAC\n")), std::vector<int>{1});
     EXPECT_TRUE(ReadPlan("mac,new_ip\n").problems.empty()) << "a plan with no lines is a plan";
+}
+
+TEST(PlanReader, ReadsFindsProtectedCellsBack) {
+    // A camera's hostile endpoint is written with a ' before it; the refusal names it as it was sent.
+    DeviceRow camera;
+    camera.protocol = "onvif";
+    camera.endpoint = "-urn";
+    std::ostringstream csv;
+    WriteRows(csv, RowFormat::Csv, {camera});
+    std::string text = csv.str();
+    text.insert(text.find('\n'), ",new_ip");
+    text.insert(text.size() - 1, ",198.51.100.40");
+    Plan plan = ReadPlan(text);
+    ASSERT_EQ(plan.problems.size(), 1u);
+    EXPECT_NE(plan.problems[0].message.find("device '-urn'"), std::string::npos) << plan.problems[0].message;
+    // A spreadsheet's text marker before a MAC or an address is taken off too.
+    EXPECT_TRUE(ReadPlan("mac,new_ip\n'00-1a-2b-3c-4d-01,'198.51.100.40\n").problems.empty());
+}
+
+TEST(PlanReader, TakesUtf16WithAByteOrderMark) {
+    const std::string plan = "mac,new_ip\r\n00-1a-2b-3c-4d-01,198.51.100.40\r\n";
+    std::string little = "\xFF\xFE", big = "\xFE\xFF";
+    for (char c : plan) {
+        little += {c, '\0'};
+        big += {'\0', c};
+    }
+    std::string error;
+    EXPECT_EQ(TextAsUtf8(little, error), plan);
+    EXPECT_EQ(TextAsUtf8(big, error), plan);
+    EXPECT_EQ(TextAsUtf8(std::string("\xFF\xFE\x3d\xd8\x00\xde", 6), error), std::string("\xF0\x9F\x98\x80"))
+        << "a surrogate pair";
+    EXPECT_EQ(TextAsUtf8("\xFF\xFEm", error), std::nullopt);
+    EXPECT_EQ(TextAsUtf8(std::string("\xFF\xFE\x00\xdc", 4), error), std::nullopt);
+    EXPECT_EQ(TextAsUtf8(plan, error), plan) << "UTF-8 is taken as it is";
 }
 
 TEST(PlanReader, EscapesWhatItQuotes) {
