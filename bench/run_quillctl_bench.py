@@ -14,7 +14,10 @@ another:
   - find --protocol all with 200 of our devices and 56 ONVIF cameras, half on each of the lab's two
     links: from the first search or probe, as the simulators' logs stamp it, to the last device's line;
     every camera's row checked for its endpoint, name and XAddr;
-  - the size of quillctl.exe; the native binary's start-to-exit time for find --count 1.
+  - the size of quillctl.exe; the native binary's start-to-exit time for find --count 1;
+  - find --protocol all --timeout 2 while a hostile host answers its WS-Discovery probe 20,000 times
+    a second (quillsim --flood-onvif): from its start to its exit, and the rate the flood reached.
+--only flood measures only that figure.
 """
 
 import argparse
@@ -147,8 +150,31 @@ def start_to_exit_runs():
         return times
 
 
-def measure(repeats):
-    figures = {"binary": str(lab.quillctl_binary()), "find": [], "apply": [], "sequential": []}
+FLOOD_TIMEOUT_S = 2
+
+
+def flood_run():
+    """find --timeout 2 under the WS-Discovery flood: start to exit, and the flood's rate."""
+    with lab.ProcessGroup(run_logs("flood")) as group:
+        result, elapsed, rate = ctl.find_under_flood(group, FLOOD_TIMEOUT_S)
+        ctl.expect_status(result, 0)
+        return {"start_to_exit": elapsed, "flood_rate": rate}
+
+
+def measure(repeats, only=None):
+    figures = {"binary": str(lab.quillctl_binary())}
+    if only in (None, "flood"):
+        figures["flood"] = []
+        for repeat in range(repeats):
+            figures["flood"].append(flood_run())
+            print(f"  find --timeout 2 under a flood, run {repeat + 1}: {figures['flood'][-1]}", flush=True)
+    if only is None:
+        return measure_the_rest(figures, repeats)
+    return figures
+
+
+def measure_the_rest(figures, repeats):
+    figures.update({"find": [], "apply": [], "sequential": []})
     for repeat in range(repeats):
         figures["find"].append(find_run())
         print(f"  find 256, run {repeat + 1}: {figures['find'][-1]}", flush=True)
@@ -174,9 +200,23 @@ def spread_text(runs, key, unit_scale=1.0, unit="s", digits=3):
 
 
 def table(figures):
+    rows = []
+    if "flood" in figures:
+        rates = [run["flood_rate"] for run in figures["flood"]]
+        rows.append((f"find --timeout {FLOOD_TIMEOUT_S} while a host answers its probe "
+                     f"{ctl.FLOOD_RATE:,} times a second: start to exit (bound 2.5 s)",
+                     spread_text(figures["flood"], "start_to_exit") +
+                     f"; flood {min(rates):,.0f} to {max(rates):,.0f} datagrams/s"))
+    if "find" in figures:
+        rows += other_rows(figures)
+    lines = ["| figure | value |", "|---|---|"] + [f"| {name} | {value} |" for name, value in rows]
+    return "\n".join(lines)
+
+
+def other_rows(figures):
     start = figures["start_to_exit"]
     sequential = figures["sequential"][0]
-    rows = [
+    return [
         ("find, 256 devices: first search to last device reported (bound 0.3 s)",
          spread_text(figures["find"], "first_search_to_last_line")),
         ("find --count 256: start to exit (bound 0.5 s)", spread_text(figures["find"], "start_to_exit")),
@@ -194,8 +234,6 @@ def table(figures):
          f"median {statistics.median(start) * 1000:.0f} ms ({min(start) * 1000:.0f} to "
          f"{max(start) * 1000:.0f} ms, {len(start)} runs)"),
     ]
-    lines = ["| figure | value |", "|---|---|"] + [f"| {name} | {value} |" for name, value in rows]
-    return "\n".join(lines)
 
 
 def default_binary():
@@ -207,6 +245,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", type=Path, default=ROOT / "build" / "bench")
     parser.add_argument("--repeats", type=int, default=3)
+    parser.add_argument("--only", choices=["flood"], default=None, help="measure only this figure")
     parser.add_argument("--quillctl", type=Path, default=None,
                         help="the native binary to measure (default: the package tree's, else the host tree's)")
     args = parser.parse_args()
@@ -214,7 +253,7 @@ def main():
         sys.exit("bench: QM_LAB is not set: run it inside the lab (tools/bench.sh quillctl)")
     os.environ["QM_QUILLCTL"] = str(args.quillctl or default_binary())
     args.out.mkdir(parents=True, exist_ok=True)
-    figures = measure(args.repeats)
+    figures = measure(args.repeats, args.only)
     (args.out / "quillctl.json").write_text(json.dumps(figures, indent=1))
     text = table(figures)
     (args.out / "quillctl.md").write_text(text + "\n")

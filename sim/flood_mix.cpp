@@ -7,7 +7,7 @@ namespace quillsim {
 namespace {
 
 // Out of 20: half are plain answers, the rest spread over the awkward shapes.
-constexpr std::array<int, kFloodKindCount> kWeights{10, 3, 2, 1, 2, 2};
+constexpr std::array<int, kFloodQuillKindCount> kWeights{10, 3, 2, 1, 2, 2};
 
 std::uint8_t non_zero_byte(std::mt19937_64& random) {
     return static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(random));
@@ -17,7 +17,8 @@ std::uint8_t non_zero_byte(std::mt19937_64& random) {
 
 std::string_view flood_kind_name(FloodKind kind) {
     static constexpr std::array<std::string_view, kFloodKindCount> kNames{
-        "reply", "random_bytes", "full_buffer", "oversized", "no_zero", "marker_at_end"};
+        "reply",         "random_bytes",     "full_buffer", "oversized",    "no_zero",
+        "marker_at_end", "onvif_unresolved", "onvif_hello", "onvif_crowded"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -59,6 +60,7 @@ FloodDatagram FloodMix::next() {
         datagram.bytes = pool_reply(next_device(), true);
         break;
     case FloodKind::marker_at_end:
+    default: // the WS-Discovery kinds have no weight here
         datagram.bytes = marker_at_end();
         break;
     }

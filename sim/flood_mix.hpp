@@ -27,8 +27,13 @@ enum class FloodKind : std::size_t {
     oversized,     // a pool answer padded to 65,000 bytes: only its head fits the program's buffer
     no_zero,       // a pool answer that holds no zero byte at all, not even in the MAC
     marker_at_end, // ends in ":", "HTTP", "MAC" or a MAC cut short: names no device
+    // WS-Discovery (--flood-onvif, see onvif_flood_mix.hpp); never part of FloodMix.
+    onvif_unresolved, // an answer to the probe naming a new endpoint without an address
+    onvif_hello,      // a Hello of a new endpoint without an address
+    onvif_crowded,    // an answer with hundreds of attributes and decoy elements
 };
-inline constexpr std::size_t kFloodKindCount = 6;
+inline constexpr std::size_t kFloodKindCount = 9;
+inline constexpr std::size_t kFloodQuillKindCount = 6; // the kinds of FloodMix, the first ones
 
 std::string_view flood_kind_name(FloodKind kind);
 

@@ -17,10 +17,11 @@ namespace {
 // How often the send loop lets a pending stop signal in (they are blocked outside ppoll).
 constexpr std::uint64_t kSendsPerSignalCheck = 1024;
 
-// Waits until the socket can take a datagram again, or a stop signal or `timeout_ms` passes.
+// Waits until the socket can take a datagram again, or a stop signal or `timeout_ms` passes; with fd -1
+// only for the signal or the time.
 void wait_writable(int fd, const StopSignals& signals, int timeout_ms) {
     pollfd entry{fd, POLLOUT, 0};
-    const timespec timeout{0, static_cast<long>(timeout_ms) * 1000000L};
+    const timespec timeout{timeout_ms / 1000, static_cast<long>(timeout_ms % 1000) * 1000000L};
     ppoll(&entry, 1, &timeout, signals.wait_mask());
 }
 
@@ -30,7 +31,6 @@ bool run_flood(UdpEndpoint& udp, const FloodPlan& plan, const StopSignals& signa
     if (!is_allowed_destination(plan.to.address)) {
         return false; // checked with the options already; kept here so no caller can skip it
     }
-    FloodMix mix(plan.seed);
     FloodTally tally;
     const Millis start = monotonic_ms();
     const Millis deadline = start + plan.run_for;
@@ -39,7 +39,14 @@ bool run_flood(UdpEndpoint& udp, const FloodPlan& plan, const StopSignals& signa
     datagram.to = plan.to;
     datagram.kind = OutgoingKind::raw;
     for (std::uint64_t turn = 0; !failed && !signals.stop_requested() && monotonic_ms() < deadline; ++turn) {
-        FloodDatagram next = mix.next();
+        if (plan.rate > 0) {
+            // Ahead of the rate: wait until this datagram is due (a late one goes at once).
+            const Millis due = start + static_cast<Millis>(turn * 1000 / plan.rate);
+            if (const Millis now = monotonic_ms(); now < due) {
+                wait_writable(-1, signals, static_cast<int>(due - now));
+            }
+        }
+        FloodDatagram next = plan.next();
         datagram.bytes = std::move(next.bytes);
         for (;;) {
             int error = 0;

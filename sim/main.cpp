@@ -9,6 +9,8 @@
 #include "link_addresses.hpp"
 #include "log_sink.hpp"
 #include "onvif_device.hpp"
+#include "onvif_flood_mix.hpp"
+#include "onvif_messages.hpp"
 #include "options.hpp"
 #include "raw_schedule.hpp"
 #include "real_clocks.hpp"
@@ -24,10 +26,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <poll.h>
 #include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -156,6 +161,54 @@ void print_summary(const quillsim::Options& options, std::uint64_t seed, const q
                  static_cast<unsigned long long>(seed));
 }
 
+// The probe a WS-Discovery flood answers: the first heard on port 3702. Nothing on a stop signal.
+std::optional<std::pair<quillsim::Destination, std::string>>
+first_probe(quillsim::UdpEndpoint& onvif_udp, const quillsim::StopSignals& signals) {
+    using namespace quillsim;
+    while (!signals.stop_requested()) {
+        pollfd entry{onvif_udp.fd(), POLLIN, 0};
+        ppoll(&entry, 1, nullptr, signals.wait_mask());
+        while (const auto datagram = onvif_udp.receive()) {
+            const DiscoveryMessage message = parse_discovery_message(datagram->bytes);
+            if (message.kind == DiscoveryKind::probe) {
+                return std::pair{Destination{datagram->source, datagram->source_port}, message.message_id};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+int flood(const quillsim::Options& options, quillsim::UdpEndpoint& udp, std::uint64_t seed,
+          quillsim::Destination to, const quillsim::StopSignals& signals, quillsim::LogSink& log) {
+    using namespace quillsim;
+    FloodPlan plan{to, static_cast<Millis>(*options.flood_s * 1000.0), options.flood_rate, {}};
+    std::unique_ptr<UdpEndpoint> onvif_udp;
+    if (options.flood_onvif) {
+        onvif_udp = std::make_unique<UdpEndpoint>(options.bind_ip, options.ttl,
+                                                  UdpService{kWsDiscoveryPort, kWsDiscoveryGroup, false});
+    }
+    std::fprintf(stderr, "quillsim: ready\n");
+    std::fflush(stderr);
+    FloodMix quill_mix(seed);
+    std::optional<OnvifFloodMix> onvif_mix;
+    if (onvif_udp) {
+        const auto probe = first_probe(*onvif_udp, signals);
+        if (!probe) {
+            return 0;
+        }
+        plan.to = probe->first;
+        onvif_mix.emplace(seed, probe->second);
+        plan.next = [&] { return onvif_mix->next(); };
+    } else {
+        plan.next = [&] { return quill_mix.next(); };
+    }
+    std::fprintf(stderr, "quillsim: flooding %s port %u for %.1f s, seed %llu\n",
+                 format_ipv4(plan.to.address).c_str(), plan.to.port, *options.flood_s,
+                 static_cast<unsigned long long>(seed));
+    std::fflush(stderr);
+    return run_flood(udp, plan, signals, log) ? 0 : kExitFailure;
+}
+
 int run(const quillsim::Options& options) {
     using namespace quillsim;
     // Nothing may touch the network before these checks have passed.
@@ -231,13 +284,7 @@ int run(const quillsim::Options& options) {
             std::fprintf(stderr, "quillsim: web pages on %zu device address(es)\n", http->listener_count());
         }
         if (options.flood_s) {
-            std::fprintf(stderr, "quillsim: flooding %s port %u for %.1f s, seed %llu\n",
-                         format_ipv4(raw.to.address).c_str(), raw.to.port, *options.flood_s,
-                         static_cast<unsigned long long>(seed));
-            std::fprintf(stderr, "quillsim: ready\n");
-            std::fflush(stderr);
-            const FloodPlan plan{raw.to, static_cast<Millis>(*options.flood_s * 1000.0), seed};
-            return run_flood(udp, plan, signals, log) ? 0 : kExitFailure;
+            return flood(options, udp, seed, raw.to, signals, log);
         }
         if (fleet.size() > 0 || onvif.size() == 0) {
             print_summary(options, seed, fleet);

@@ -179,6 +179,10 @@ const std::map<std::string_view, ValueHandler>& value_options() {
         {"--log", [](Options& o, std::string_view v) { o.log_path = std::string(v); }},
         {"--duration", [](Options& o, std::string_view v) { o.duration_s = parse_seconds("--duration", v); }},
         {"--flood", [](Options& o, std::string_view v) { o.flood_s = parse_seconds("--flood", v); }},
+        {"--flood-rate",
+         [](Options& o, std::string_view v) {
+             o.flood_rate = parse_number<std::uint64_t>("--flood-rate", v, 1, 1000000);
+         }},
         {"--onvif",
          [](Options& o, std::string_view v) {
              o.onvif = parse_number<std::size_t>("--onvif", v, 0, kMaxOnvifDevices);
@@ -254,6 +258,7 @@ const std::map<std::string_view, FlagHandler>& flag_options() {
         {"--no-port", [](Options& o) { o.no_port = true; }},
         {"--raw-on-search", [](Options& o) { o.raw_on_search = true; }},
         {"--http", [](Options& o) { o.http = true; }},
+        {"--flood-onvif", [](Options& o) { o.flood_onvif = true; }},
         {"--onvif-no-xaddrs", [](Options& o) { o.onvif_no_xaddrs = true; }},
         {"--onvif-drop-first", [](Options& o) { o.onvif_drop_first = true; }},
     };
@@ -309,6 +314,9 @@ void check_combinations(const Options& o) {
     if (o.onvif == 0 && (o.onvif_user || !o.onvif_rules.empty())) {
         throw OptionError{"--onvif-user, --onvif-auth, --onvif-clock-offset, --onvif-reboot-needed and "
                           "--onvif-fault need cameras: add --onvif N"};
+    }
+    if ((o.flood_onvif || o.flood_rate) && !o.flood_s) {
+        throw OptionError{"--flood-onvif and --flood-rate shape a flood: add --flood SEC"};
     }
     if (o.flood_s && o.speaks_onvif()) {
         throw OptionError{"--flood runs alone: it takes no --onvif or --onvif-raw-file"};

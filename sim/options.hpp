@@ -61,6 +61,8 @@ struct Options {
     std::optional<std::string> log_path; // "-" is standard output
     std::optional<double> duration_s;
     std::optional<double> flood_s; // set: send the hostile mix to --raw-to for that long, nothing else
+    bool flood_onvif = false;      // the WS-Discovery mix, to the source of the first Probe heard
+    std::uint64_t flood_rate = 0;  // datagrams a second; 0: as fast as the socket takes them
     std::optional<std::uint64_t> seed;
     bool http = false;
 

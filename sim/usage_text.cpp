@@ -105,6 +105,12 @@ Flood (robustness tests)
                         and to 65,000 bytes, answers without any zero byte, and texts that end
                         in a marker or a MAC cut short. Random bytes never hold "M". --seed
                         makes the mix repeatable; the log gets one "flood" line at the end
+  --flood-onvif         the flood waits for the first WS-Discovery Probe on port 3702 and
+                        goes to its source address and port instead: answers to that Probe
+                        and Hellos, each of a new endpoint without XAddrs (urn:uuid:f100d000-
+                        0000-4000-8000-<n, 12 hex digits>), and answers with 300 attributes
+                        and 1,000 decoy elements
+  --flood-rate N        send N datagrams a second (default: as fast as the socket takes them)
 
 Running
   --log PATH            one JSON line per event, flushed at once; "-" = standard output
@@ -137,7 +143,8 @@ Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind
     {"t", "kind": "onvif-raw", "dst", "dport", "len"}   an --onvif-raw-file reply
     {"t", "kind": "raw", "dst", "dport", "len"}                  a crafted datagram
     {"t", "kind": "flood", "dst", "dport", "seconds", "bytes", "errors", "reply",
-     "random_bytes", "full_buffer", "oversized", "no_zero", "marker_at_end", "sent"}
+     "random_bytes", "full_buffer", "oversized", "no_zero", "marker_at_end",
+     "onvif_unresolved", "onvif_hello", "onvif_crowded", "sent"}
                                                       the end of a --flood run, datagrams
                                                       sent per kind
   other:

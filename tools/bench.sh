@@ -4,7 +4,7 @@
 # build/bench/ (figures.json, figures.md, bench.png).
 # With `quillctl` first, it runs bench/run_quillctl_bench.py instead: quillctl's figures, in
 # build/bench/quillctl.json and quillctl.md.
-# Usage: tools/bench.sh [quillctl] [--repeats N] [--out DIR]
+# Usage: tools/bench.sh [quillctl [--only flood]] [--repeats N] [--out DIR]
 # Run it on an otherwise idle machine: the figures are times.
 # Needs root; run by a user, it runs itself again through sudo.
 set -euo pipefail

@@ -44,6 +44,7 @@ void OnvifSearch::Remember(const std::string& messageId) {
 
 void OnvifSearch::SendProbes() {
     resolvedThisRound_.clear();
+    resolvesBySender_.clear();
     for (size_t link = 0; link < links_.size(); ++link) {
         std::string id = wsd::NewMessageId(random_);
         Remember(id);
@@ -51,9 +52,18 @@ void OnvifSearch::SendProbes() {
     }
 }
 
-void OnvifSearch::Resolve(const std::string& endpoint, size_t link) {
-    if (!resolvedThisRound_.insert({endpoint, link}).second)
+void OnvifSearch::Resolve(const std::string& endpoint, size_t link, Ipv4 source, const DeviceList& list) {
+    if (const OnvifDevice* known = list.FindOnvif(endpoint, link); known && !known->gone)
+        return; // its address on this link is known; a Hello or match that tells a new one updates it
+    if (resolvedThisRound_.count({endpoint, link}))
         return;
+    size_t& bySender = resolvesBySender_[source.value];
+    if (resolvedThisRound_.size() >= kMaxResolvesPerRound || bySender >= kMaxResolvesPerSender) {
+        Ignore(wsd::Rejection::ResolveLimit);
+        return;
+    }
+    resolvedThisRound_.insert({endpoint, link});
+    ++bySender;
     std::string id = wsd::NewMessageId(random_);
     Remember(id);
     sendWarnings_.Note(link, wire_.SendOnvif(link, Bytes(wsd::BuildResolve(id, endpoint))), "resolve");
@@ -63,7 +73,7 @@ void OnvifSearch::TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 
                              const std::function<void(DeviceChange, int)>& onChange) {
     if (device.xaddrs.empty()) {
         // WS-Discovery lets a device leave its address out: it is asked for with a Resolve.
-        Resolve(device.endpoint, link);
+        Resolve(device.endpoint, link, source, list);
         return;
     }
     std::optional<HttpXAddr> xaddr = ChooseXAddr(device.xaddrs, links_.at(link).subnet);

@@ -1,10 +1,13 @@
 #pragma once
 // WS-Discovery beside our own search: a Probe on every link at each tick (a fresh MessageID each), a
-// Resolve for every device that answers without its address, and every answer read into the device
-// list. Only answers to this run's own requests are taken; announcements (Hello, Bye) when they come.
-// Whatever is not taken is counted by its reason and summed up at the end, never printed as it came.
+// Resolve for a device that answers without its address and is not listed yet (a bounded number per
+// round and per sender, so a hostile host cannot make us multicast without end), and every answer read
+// into the device list. Only answers to this run's own requests are taken; announcements (Hello, Bye) when
+// they come. Whatever is not taken is counted by its reason and summed up at the end, never printed as it
+// came.
 #include <array>
 #include <deque>
+#include <map>
 #include <functional>
 #include <ostream>
 #include <random>
@@ -21,6 +24,11 @@
 #include "wsd_reader.h"
 
 namespace quillctl {
+
+// Resolves sent between two probe rounds, in all and for the devices of one sender: a camera (or a
+// recorder speaking for a few) needs one each; the rest wait for the next round.
+inline constexpr size_t kMaxResolvesPerRound = 64;
+inline constexpr size_t kMaxResolvesPerSender = 4;
 
 // A device as the list keeps it, from what a message said and the XAddr chosen for its link.
 OnvifDevice OnvifDeviceOf(const wsd::Announcement& device, const HttpXAddr& xaddr, size_t link, Ipv4 source);
@@ -43,7 +51,7 @@ class OnvifSearch {
   private:
     void Remember(const std::string& messageId);
     void Ignore(wsd::Rejection rejection) { ++ignored_[static_cast<size_t>(rejection)]; }
-    void Resolve(const std::string& endpoint, size_t link);
+    void Resolve(const std::string& endpoint, size_t link, Ipv4 source, const DeviceList& list);
     void TakeDevice(const wsd::Announcement& device, size_t link, Ipv4 source, DeviceList& list,
                     const std::function<void(DeviceChange, int)>& onChange);
 
@@ -55,8 +63,10 @@ class OnvifSearch {
     // The requests of this run, newest last; the oldest are forgotten so a long --watch stays small.
     std::deque<std::string> sentOrder_;
     std::set<std::string> sent_;
-    // Endpoints resolved since the last probe: one Resolve per endpoint, link and probe round is enough.
+    // Endpoints resolved since the last probe (one Resolve per endpoint, link and round is enough), and
+    // how many Resolves each sender's answers asked for; both stay within kMaxResolvesPerRound.
     std::set<std::pair<std::string, size_t>> resolvedThisRound_;
+    std::map<uint32_t, size_t> resolvesBySender_;
     std::array<size_t, wsd::kRejectionCount> ignored_{};
 };
 

@@ -18,6 +18,8 @@ Ipv4 DiscoveryGroup() { return *ParseIpv4(quillmast::DISCOVERY_GROUP); }
 
 Ipv4 OnvifGroup() { return *ParseIpv4(wsd::kGroup); }
 
+Clock::time_point DrainEnd(Clock::time_point until) { return std::min(until, Clock::now() + kDrainSlice); }
+
 bool WaitForReplies(Clock::time_point until, const std::function<bool()>& interrupted,
                     const std::function<int(int milliseconds)>& waitReadable) {
     for (;;) {

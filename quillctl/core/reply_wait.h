@@ -17,6 +17,12 @@ Ipv4 OnvifGroup();
 inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 // Datagrams taken per wake-up before the caller gets to look at the clock again.
 inline constexpr int kDrainBatch = 4096;
+// A socket is read for this long at most at a time, and never past the caller's `until`: under a flood
+// a batch could take seconds, and the other sockets, the next tick and the deadline would wait for it.
+inline constexpr std::chrono::milliseconds kDrainSlice{50};
+
+// When the draining of one socket that starts now has to end.
+Clock::time_point DrainEnd(Clock::time_point until);
 
 // `waitReadable(ms)` waits at most ms milliseconds: > 0 when the socket is readable, 0 on time-out,
 // < 0 on an interrupted or failed wait. Returns true when the socket became readable.

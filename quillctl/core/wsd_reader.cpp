@@ -72,14 +72,23 @@ std::vector<std::string> Words(const pugi::xml_node& node) {
     return words;
 }
 
-// Deeper than the bound anywhere in the document: walked without recursion, so the walk itself cannot
-// run out of stack on a hostile document.
-bool TooDeep(const pugi::xml_document& document) {
+// Deeper, or with more elements or attributes, than the bounds anywhere in the document: walked
+// without recursion, so the walk itself cannot run out of stack on a hostile document.
+std::optional<Rejection> BeyondBounds(const pugi::xml_document& document) {
     int depth = 0;
+    size_t elements = 0, attributes = 0;
     pugi::xml_node node = document.first_child();
     while (node) {
         if (depth > kMaxDepth)
-            return true;
+            return Rejection::TooDeep;
+        if (node.type() == pugi::node_element) {
+            ++elements;
+            for (pugi::xml_attribute attribute = node.first_attribute();
+                 attribute && attributes <= kMaxAttributes; attribute = attribute.next_attribute())
+                ++attributes;
+            if (elements > kMaxElements || attributes > kMaxAttributes)
+                return Rejection::TooManyNodes;
+        }
         if (node.first_child()) {
             node = node.first_child();
             ++depth;
@@ -92,7 +101,7 @@ bool TooDeep(const pugi::xml_document& document) {
         if (node)
             node = node.next_sibling();
     }
-    return false;
+    return std::nullopt;
 }
 
 std::optional<Announcement> ReadDevice(const pugi::xml_node& element) {
@@ -146,6 +155,10 @@ const char* RejectionText(Rejection rejection) {
         return "answering no probe of this run";
     case Rejection::NoUsableXAddr:
         return "without an http XAddr at a dotted IPv4 address";
+    case Rejection::TooManyNodes:
+        return "with too many elements or attributes";
+    case Rejection::ResolveLimit:
+        return "without an address, beyond this round's Resolves";
     }
     return "unknown";
 }
@@ -164,8 +177,8 @@ ReadResult ReadMessage(std::span<const uint8_t> datagram, bool truncated) {
     for (pugi::xml_node node : document.children())
         if (node.type() == pugi::node_doctype)
             return Rejected(Rejection::Doctype);
-    if (TooDeep(document))
-        return Rejected(Rejection::TooDeep);
+    if (std::optional<Rejection> beyond = BeyondBounds(document))
+        return Rejected(*beyond);
 
     pugi::xml_node envelope = document.document_element();
     bool soap12 = Is(envelope, kSoap12, "Envelope");

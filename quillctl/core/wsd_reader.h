@@ -14,6 +14,10 @@ namespace quillctl::wsd {
 // A WS-Discovery message fits one UDP datagram; anything longer arrived cut.
 inline constexpr size_t kMaxMessageBytes = 65507;
 inline constexpr int kMaxDepth = 32;
+// A device's answer has a dozen elements and a few attributes; names are looked up through the
+// attributes of every enclosing element, so both are bounded to keep one message's cost small.
+inline constexpr size_t kMaxElements = 512;
+inline constexpr size_t kMaxAttributes = 256;
 
 enum class MessageKind { ProbeMatches, ResolveMatches, Hello, Bye };
 
@@ -43,8 +47,10 @@ enum class Rejection {
     NoEndpoint,   // a device without an EndpointReference address
     UnknownRelatesTo,
     NoUsableXAddr, // only non-http XAddrs, host names or addresses that are not dotted IPv4
+    TooManyNodes,  // more elements or attributes than kMaxElements or kMaxAttributes
+    ResolveLimit,  // a device without its address beyond the Resolves allowed in a round
 };
-inline constexpr size_t kRejectionCount = 8;
+inline constexpr size_t kRejectionCount = 10;
 
 // "not well-formed XML", for the summary.
 const char* RejectionText(Rejection rejection);

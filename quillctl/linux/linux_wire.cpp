@@ -194,11 +194,13 @@ std::string LinuxWire::SendOnvif(size_t link, std::span<const uint8_t> datagram)
     return SendTo(onvifSenders_[link], OnvifGroup(), wsd::kPort, datagram);
 }
 
-void LinuxWire::Drain(int fd, Channel channel, const std::function<void(const Arrival&)>& sink) {
+void LinuxWire::Drain(int fd, Channel channel, Clock::time_point until,
+                      const std::function<void(const Arrival&)>& sink) {
+    const Clock::time_point end = DrainEnd(until);
     // Our replies are read up to 512 bytes (a longer one is cut to them); WS-Discovery messages whole.
     const size_t room = channel == Channel::Quill ? quillmast::kReplyBufferSize : buffer_.size();
     alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
-    for (int taken = 0; taken < kDrainBatch; ++taken) {
+    for (int taken = 0; taken < kDrainBatch && Clock::now() < end; ++taken) {
         sockaddr_in from{};
         iovec part{buffer_.data(), room};
         msghdr message{};
@@ -242,7 +244,7 @@ void LinuxWire::Receive(Clock::time_point until, const std::function<void(const 
         return;
     for (size_t i = 0; i < receivers_.size(); ++i)
         if (waiting[i].revents != 0)
-            Drain(receivers_[i].fd, receivers_[i].channel, sink);
+            Drain(receivers_[i].fd, receivers_[i].channel, until, sink);
 }
 
 bool LinuxWire::Interrupted() { return g_interrupted.load(std::memory_order_acquire); }

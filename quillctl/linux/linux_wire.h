@@ -28,8 +28,9 @@ class LinuxWire : public Wire {
   private:
     int OpenGroupReceiver(const std::vector<Link>& links, Ipv4 group, uint16_t port, const std::string& what);
     int OpenSender(const Link& link, uint16_t port, const std::string& what);
-    // Hands every datagram queued on `fd` (up to a bound) to the sink.
-    void Drain(int fd, Channel channel, const std::function<void(const Arrival&)>& sink);
+    // Hands what is queued on the socket to `sink`, for kDrainSlice at most and never past `until`.
+    void Drain(int fd, Channel channel, Clock::time_point until,
+               const std::function<void(const Arrival&)>& sink);
 
     // A descriptor closed with its owner, also when set-up fails half-way.
     class Fd {

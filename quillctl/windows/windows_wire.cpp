@@ -223,12 +223,14 @@ std::string WindowsWire::SendOnvif(size_t link, std::span<const uint8_t> datagra
     return SendTo(onvifSenders_[link], OnvifGroup(), wsd::kPort, datagram);
 }
 
-void WindowsWire::Drain(SOCKET s, Channel channel, const std::function<void(const Arrival&)>& sink) {
+void WindowsWire::Drain(SOCKET s, Channel channel, Clock::time_point until,
+                        const std::function<void(const Arrival&)>& sink) {
+    const Clock::time_point end = DrainEnd(until);
     // Our replies are read up to 512 bytes (a longer one is cut to them); WS-Discovery messages whole.
     uint8_t* buffer = buffer_.data();
     const size_t room = channel == Channel::Quill ? quillmast::kReplyBufferSize : buffer_.size();
     alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
-    for (int taken = 0; taken < kDrainBatch; ++taken) {
+    for (int taken = 0; taken < kDrainBatch && Clock::now() < end; ++taken) {
         sockaddr_in from{};
         DWORD received = 0;
         int result = 0;
@@ -293,7 +295,7 @@ void WindowsWire::Receive(Clock::time_point until, const std::function<void(cons
         return;
     for (const Receiver& receiver : receivers_)
         if (FD_ISSET(receiver.s, &ready))
-            Drain(receiver.s, receiver.channel, sink);
+            Drain(receiver.s, receiver.channel, until, sink);
 }
 
 bool WindowsWire::Interrupted() { return g_interrupted.load(std::memory_order_acquire); }

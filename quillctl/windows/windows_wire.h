@@ -36,7 +36,9 @@ class WindowsWire : public Wire {
                              const std::string& what);
     SOCKET OpenSender(const Link& link, uint16_t port, const std::string& what);
     SOCKET NewSocket(const std::string& what);
-    void Drain(SOCKET s, Channel channel, const std::function<void(const Arrival&)>& sink);
+    // Hands what is queued on the socket to `sink`, for kDrainSlice at most and never past `until`.
+    void Drain(SOCKET s, Channel channel, Clock::time_point until,
+               const std::function<void(const Arrival&)>& sink);
     void Close();
 
     struct Receiver {

@@ -6,6 +6,7 @@ import io
 import json
 import os
 import subprocess
+import time
 
 import lab
 
@@ -66,3 +67,22 @@ def nothing_changed_since(sim, *find_args):
     lab.poll(lambda: len(sim.records("search")) > searches, 10, "the simulator to hear the barrier search")
     changes = sim.records("change")
     lab.expect(not changes, f"a change command was sent: {changes[:3]}")
+
+
+FLOOD_RATE = 20000
+
+
+def find_under_flood(group, timeout_s, rate=FLOOD_RATE):
+    """find --protocol all --timeout timeout_s while a hostile host on segment 1 floods the source of its
+    first WS-Discovery probe at `rate` datagrams a second (quillsim --flood-onvif). Returns the
+    CompletedProcess, the seconds from start to exit, and the flood's rate while find ran."""
+    # From the probe on, for a little longer than find runs; it ends by itself, so its summary is logged.
+    flood = group.sim("--flood", str(timeout_s + 2), "--flood-onvif", "--flood-rate", str(rate), "--seed",
+                      "20261210", name="onvif-flood")
+    started = time.monotonic()
+    result = run("find", "--protocol", "all", "--format", "json", "--timeout", timeout_s,
+                 timeout=timeout_s + 60)
+    elapsed = time.monotonic() - started
+    lab.expect(flood.wait_exit(timeout_s + 30) == 0, f"the flood sender failed: {flood.log_tail()}")
+    summary = flood.records("flood")[-1]
+    return result, elapsed, summary["sent"] / summary["seconds"]

@@ -112,6 +112,12 @@ void IpConfigRun::Press(int id) const {
     ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
+void IpConfigRun::PressAndWait(int id) const {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)),
+                          SMTO_NORMAL, 30000, &result);
+}
+
 void IpConfigRun::PressEscape() const {
     // Through the modal loop, as a key press, which the dialog manager turns into IDCANCEL.
     HWND focus = Focus();

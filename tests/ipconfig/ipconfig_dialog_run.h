@@ -44,6 +44,8 @@ class IpConfigRun {
     // The window with the focus on the dialog's thread.
     HWND Focus() const;
     void Press(int id) const;
+    // Sends the click: returns once the dialog has handled it (when it opens no box of its own).
+    void PressAndWait(int id) const;
     void PressEscape() const;
 
     bool Ended() const { return m_ended.load(); }

@@ -245,7 +245,9 @@ TEST_F(IpConfigDialogTest, AWorkerThatFindsABlankFieldSendsNothing) {
 TEST_F(IpConfigDialogTest, AChangeIsQueuedAndAConfirmationClosesTheDialogAtTheNextPoll) {
     auto& run = OpenOnOneDevice();
     run.SetAddress(198, 51, 100, 77);
-    run.Press(IDOK);
+    // Sent: the buttons are read below once the whole click has been handled, not when the worker
+    // it starts has raised its flag.
+    run.PressAndWait(IDOK);
 
     ASSERT_TRUE(WaitForPending());
     // Seen with acquire right after the flag: the command was complete before it was raised.

@@ -93,7 +93,8 @@ bool is_button(HWND window) {
 
 // A user cannot click a disabled or hidden control, so neither can the probe. Buttons get BM_CLICK;
 // other controls a mouse click at their centre, which also gives them the focus.
-Answer click_command(ProbeSession& session, const CommandLine& command) {
+// A control a user could click: visible and enabled.
+HWND clickable_control(ProbeSession& session, const CommandLine& command) {
     HWND target = control(session, command);
     if (!IsWindowVisible(target)) {
         throw ProbeError("control is hidden");
@@ -101,6 +102,11 @@ Answer click_command(ProbeSession& session, const CommandLine& command) {
     if (!IsWindowEnabled(target)) {
         throw ProbeError("control is disabled");
     }
+    return target;
+}
+
+Answer click_command(ProbeSession& session, const CommandLine& command) {
+    HWND target = clickable_control(session, command);
     if (is_button(target)) {
         post_checked(target, BM_CLICK);
     } else {
@@ -108,6 +114,17 @@ Answer click_command(ProbeSession& session, const CommandLine& command) {
         GetClientRect(target, &client);
         post_click(target, {client.right / 2, client.bottom / 2});
     }
+    return {};
+}
+
+// BM_CLICK sent, not posted: it answers once the program has handled the whole click, so what the
+// click changed can be read at once. Only for a button that opens no window of its own.
+Answer press_command(ProbeSession& session, const CommandLine& command) {
+    HWND target = clickable_control(session, command);
+    if (!is_button(target)) {
+        throw ProbeError("control is not a button");
+    }
+    send_checked(target, BM_CLICK);
     return {};
 }
 
@@ -276,6 +293,7 @@ constexpr CommandEntry kCommands[] = {
      "dialogrect                       -> ok <left> <top> <right> <bottom> (screen)"},
     {L"focus", focus_command, "focus                            -> ok <id>|dialog|none|outside <hwnd>"},
     {L"click", click_command, "click <id>                       BM_CLICK, or a mouse click on a non-button"},
+    {L"press", press_command, "press <id>                       BM_CLICK sent: returns once it is handled"},
     {L"userclick", userclick_command,
      "userclick <id> <watched id> <ms>  mouse click by SendInput -> ok <ms until <watched id> is disabled>"},
     {L"command", command_command, "command <id>                     WM_COMMAND <id> to the dialog"},

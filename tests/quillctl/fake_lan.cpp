@@ -57,6 +57,8 @@ std::string SentDatagram::Body() const {
 
 std::string SentDatagram::MessageId() const { return ElementText(bytes, "MessageID"); }
 
+std::string SentDatagram::Endpoint() const { return ElementText(bytes, "Address"); }
+
 void FakeLan::Inject(std::chrono::milliseconds at, std::vector<uint8_t> bytes, ArrivalFacts facts,
                      Channel channel) {
     pending_.emplace(start_ + at, Pending{start_ + at, std::move(bytes), facts, channel});
@@ -104,7 +106,7 @@ std::string FakeLan::SendOnvif(size_t link, std::span<const uint8_t> datagram) {
             if (!device.xaddrsInMatch)
                 shown.xaddrs.clear();
             AnswerOnvif(device, ProbeMatches(id, {shown}));
-        } else if (request.IsResolve() && ElementText(request.bytes, "Address") == device.sample.endpoint) {
+        } else if (request.IsResolve() && request.Endpoint() == device.sample.endpoint) {
             AnswerOnvif(device, ProbeMatches(id, {device.sample}, true));
         }
     }

@@ -52,6 +52,7 @@ struct SentDatagram {
     // A WS-Discovery request's body element (local name) and MessageID.
     std::string Body() const;
     std::string MessageId() const;
+    std::string Endpoint() const; // the EndpointReference address (what a Resolve asks for)
 };
 
 class FakeLan : public Wire {

@@ -10,6 +10,7 @@
 #include "command_run.h"
 #include "exit_status.h"
 #include "fake_lan.h"
+#include "onvif_search.h"
 
 namespace quillctl {
 namespace {
@@ -101,9 +102,70 @@ TEST(OnvifFind, AnswerWithoutAddressIsResolvedAndALostAnswerIsFoundByTheNextProb
     ASSERT_EQ(rows.size(), 2u) << run.out;
     EXPECT_EQ(rows[0]["xaddr"], "http://198.51.100.131:8080/onvif/device_service") << "from the ResolveMatch";
     EXPECT_EQ(rows[1]["ip"], "198.51.100.132") << "its first answer was lost; the second probe found it";
-    // One Resolve per probe round that met the device without its address.
-    EXPECT_EQ(host.lan->Count(&SentDatagram::IsResolve), host.lan->Count(&SentDatagram::IsProbe));
+    // One Resolve: once listed, its answers without an address ask for none.
+    EXPECT_EQ(host.lan->Count(&SentDatagram::IsResolve), 1u);
     EXPECT_EQ(run.err, "");
+}
+
+// The Resolves of each probe round (those sent after its probe, before the next), with the endpoints
+// they asked for.
+std::vector<std::vector<std::string>> ResolvesByRound(const testing::FakeLan& lan) {
+    std::vector<std::vector<std::string>> rounds;
+    for (const SentDatagram& datagram : lan.sent) {
+        if (datagram.IsProbe())
+            rounds.emplace_back();
+        else if (datagram.IsResolve() && !rounds.empty())
+            rounds.back().push_back(datagram.Endpoint());
+    }
+    return rounds;
+}
+
+TEST(OnvifFind, ResolvesAreBoundedPerRoundAndSenderAndNoneForAListedDevice) {
+    // 80 cameras of their own and 20 behind one sender, none telling its address in a match.
+    FakeHost host(testing::OneLanHost());
+    std::set<std::string> shared;
+    for (int n = 0; n < 100; ++n) {
+        FakeOnvifDevice camera = Camera(n, "198.51.100." + std::to_string(100 + n % 80));
+        camera.xaddrsInMatch = false;
+        if (n >= 80) {
+            camera.source = "198.51.100.200";
+            shared.insert(camera.sample.endpoint);
+        }
+        host.onvifDevices.push_back(camera);
+    }
+    Outcome run = Quillctl(host, {"find", "-p", "onvif", "--format", "json", "--timeout", "8"});
+    ASSERT_EQ(run.status, kExitDone) << run.err;
+    EXPECT_EQ(Json(run).size(), 100u) << "every camera is listed in the end";
+    std::set<std::string> resolved;
+    for (const std::vector<std::string>& round : ResolvesByRound(*host.lan)) {
+        EXPECT_LE(round.size(), kMaxResolvesPerRound);
+        EXPECT_LE(
+            std::count_if(round.begin(), round.end(), [&](const std::string& e) { return shared.count(e); }),
+            static_cast<long>(kMaxResolvesPerSender));
+        for (const std::string& endpoint : round)
+            EXPECT_TRUE(resolved.insert(endpoint).second) << endpoint << " resolved again once listed";
+    }
+    EXPECT_EQ(resolved.size(), 100u);
+}
+
+TEST(OnvifFind, AFloodOfHellosWithoutAddressesAsksForFewResolves) {
+    FakeHost host(testing::OneLanHost());
+    for (int n = 0; n < 1000; ++n) {
+        testing::SampleDevice stranger;
+        stranger.endpoint = "urn:uuid:f100d000-0000-4000-8000-" + std::to_string(100000000000 + n);
+        stranger.xaddrs = "";
+        host.planted.push_back({std::chrono::milliseconds(100 + n), testing::Hello(stranger)});
+    }
+    host.interruptAt = 2000ms;
+    Outcome run = Quillctl(host, {"find", "-p", "onvif", "--watch", "--format", "jsonl"});
+    EXPECT_EQ(run.status, kExitDone) << run.err;
+    size_t resolves = 0;
+    for (const std::vector<std::string>& round : ResolvesByRound(*host.lan)) {
+        EXPECT_LE(round.size(), kMaxResolvesPerSender) << "all from one sender";
+        resolves += round.size();
+    }
+    EXPECT_GT(resolves, 0u);
+    EXPECT_NE(run.err.find("without an address, beyond this round's Resolves"), std::string::npos) << run.err;
 }
 
 TEST(OnvifFind, AnAddressHeldAcrossMakesIsADuplicateUnlessTheMacSaysItIsOneDevice) {

@@ -87,6 +87,19 @@ TEST(WsdReader, HostileOrBrokenDatagramsAreRefusedWithTheirReason) {
     for (int i = 0; i < 9000; ++i)
         abyss += "</a>";
     EXPECT_EQ(Read(abyss).rejection, Rejection::TooDeep);
+    // Flat but crowded: each name is looked up through the attributes around it.
+    std::string crowded = good;
+    std::string attributes;
+    for (size_t i = 0; i <= wsd::kMaxAttributes; ++i)
+        attributes += " a" + std::to_string(i) + "=\"\"";
+    crowded.insert(crowded.find('>', crowded.find("<SOAP-ENV:Envelope")), attributes);
+    EXPECT_EQ(Read(crowded).rejection, Rejection::TooManyNodes);
+    std::string decoys = good;
+    std::string elements;
+    for (size_t i = 0; i <= wsd::kMaxElements; ++i)
+        elements += "<x/>";
+    decoys.insert(decoys.find("<SOAP-ENV:Body>") + 15, elements);
+    EXPECT_EQ(Read(decoys).rejection, Rejection::TooManyNodes);
     EXPECT_EQ(Read(std::string(wsd::kMaxMessageBytes + 1, ' ')).rejection, Rejection::TooLarge);
 
     EXPECT_EQ(ReadMessage(Bytes(good), true).rejection, Rejection::TooLarge);

@@ -63,9 +63,11 @@ TEST(FloodMix, EveryKindAppearsWithItsShape) {
             ASSERT_TRUE(mac == b.end() || b.end() - mac < 3 + 6) << "a whole MAC after the marker";
             break;
         }
+        default:
+            FAIL() << "a WS-Discovery datagram in the mix for our reply port";
         }
     }
-    for (std::size_t kind = 0; kind < kFloodKindCount; ++kind) {
+    for (std::size_t kind = 0; kind < kFloodQuillKindCount; ++kind) {
         EXPECT_GT(seen[kind], 500) << flood_kind_name(static_cast<FloodKind>(kind));
     }
     EXPECT_GT(seen[0], 9000) << "half of the mix names devices plainly";

@@ -114,8 +114,10 @@ TEST(MainWindow, ClickEnablesConfigAndWebAndRefreshEmptiesAndDisables) {
     run.ClickRow(1);
     ASSERT_TRUE(WaitUntil([&] { return Enabled(run, IDC_CONFIG) && Enabled(run, IDC_WEB); }, 5s));
 
-    run.PressButton(IDC_REFRESH);
-    ASSERT_TRUE(WaitUntil([&] { return !Enabled(run, IDC_CONFIG); }, 5s));
+    // Sent, so that the whole click has been handled when it returns: a wait for Config alone could
+    // read WEB between the two buttons being disabled.
+    run.PressButtonAndWait(IDC_REFRESH);
+    EXPECT_FALSE(Enabled(run, IDC_CONFIG));
     EXPECT_FALSE(Enabled(run, IDC_WEB));
     EXPECT_EQ(run.ListRowCount(), 0);
     EXPECT_EQ(run.TableRowCount(), 0);

@@ -1,0 +1,18 @@
+"""quillctl find under a hostile LAN: a host that answers its WS-Discovery probe 20,000 times a
+second, each answer a new camera without an address or one crowded with attributes, must not hold
+it past its --timeout (each socket is read for a bounded time, Resolves are capped)."""
+
+import lab
+import quillctl_runner as ctl
+
+TIMEOUT_S = 2
+BOUND_S = 2.5
+
+
+def test_find_keeps_its_timeout_under_a_flood(session):
+    result, elapsed, rate = ctl.find_under_flood(session, TIMEOUT_S)
+    ctl.expect_status(result, 0)
+    print(f"[quillctl flood] find --timeout {TIMEOUT_S}: exit after {elapsed:.2f} s, flood {rate:.0f}/s")
+    lab.expect(rate >= 0.9 * ctl.FLOOD_RATE, f"the flood reached only {rate:.0f} datagrams a second")
+    lab.expect(elapsed <= BOUND_S, f"find --timeout {TIMEOUT_S} took {elapsed:.2f} s under the flood")
+    lab.expect("beyond this round's Resolves" in result.stderr, f"stderr {result.stderr!r}")
