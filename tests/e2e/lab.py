@@ -292,6 +292,18 @@ class Sim(Process):
             self.stop()
             raise LabError(f"quillsim did not get ready: {self.log_tail()}") from None
 
+    def stop(self):
+        """Asks quillsim to end (SIGTERM) so that it takes the cameras' addresses off the link again,
+        and kills it only when it has not ended within a few seconds: killed, it would leave them to
+        answer in the tests that follow."""
+        if self.running():
+            self.popen.terminate()
+            try:
+                self.popen.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+        super().stop()
+
     def records(self, kind=None):
         """The log's records so far (a partly written last line is left for the next call)."""
         try:
