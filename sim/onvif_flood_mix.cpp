@@ -2,6 +2,7 @@
 
 #include "onvif_messages.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quillsim {
@@ -58,17 +59,25 @@ FloodDatagram OnvifFloodMix::next() {
 }
 
 std::vector<std::uint8_t> OnvifFloodMix::crowded() {
-    std::string text = "<s:Envelope xmlns:s=\"" + std::string(ns::soap) + "\"";
-    for (int i = 0; i < kCrowdAttributes; ++i)
-        text += " a" + std::to_string(i) + "=\"\"";
-    text += " xmlns:a=\"" + std::string(ns::wsa) + "\" xmlns:d=\"" + std::string(ns::wsd) +
-            "\" xmlns:q=\"urn:decoy\"><s:Header><a:RelatesTo>" + relates_to_ +
-            "</a:RelatesTo></s:Header><s:Body>";
-    for (int i = 0; i < kCrowdDecoys; ++i)
-        text += "<q:ProbeMatches/>";
-    text += "<d:ProbeMatches><d:ProbeMatch><a:EndpointReference><a:Address>" + next_endpoint() +
-            "</a:Address></a:EndpointReference></d:ProbeMatch></d:ProbeMatches></s:Body></s:Envelope>";
-    return {text.begin(), text.end()};
+    const std::string endpoint = next_endpoint(); // always the same length
+    if (crowded_.empty()) {
+        std::string text = "<s:Envelope xmlns:s=\"" + std::string(ns::soap) + "\"";
+        for (int i = 0; i < kCrowdAttributes; ++i)
+            text += " a" + std::to_string(i) + "=\"\"";
+        text += " xmlns:a=\"" + std::string(ns::wsa) + "\" xmlns:d=\"" + std::string(ns::wsd) +
+                "\" xmlns:q=\"urn:decoy\"><s:Header><a:RelatesTo>" + relates_to_ +
+                "</a:RelatesTo></s:Header><s:Body>";
+        for (int i = 0; i < kCrowdDecoys; ++i)
+            text += "<q:ProbeMatches/>";
+        text += "<d:ProbeMatches><d:ProbeMatch><a:EndpointReference><a:Address>";
+        crowded_endpoint_at_ = text.size();
+        text += endpoint + "</a:Address></a:EndpointReference></d:ProbeMatch></d:ProbeMatches></s:Body>"
+                           "</s:Envelope>";
+        crowded_.assign(text.begin(), text.end());
+    }
+    std::copy(endpoint.begin(), endpoint.end(),
+              crowded_.begin() + static_cast<std::ptrdiff_t>(crowded_endpoint_at_));
+    return crowded_;
 }
 
 } // namespace quillsim

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace quillsim {
 
@@ -26,6 +27,10 @@ class OnvifFloodMix {
     std::mt19937_64 random_;
     std::string relates_to_;
     std::uint64_t sent_ = 0;
+    // The crowded answer is built once (about 20 KB of text: building it each time kept a loaded
+    // sender well below its rate); each one sent gets the new endpoint written over the old.
+    std::vector<std::uint8_t> crowded_;
+    std::size_t crowded_endpoint_at_ = 0;
 };
 
 } // namespace quillsim
