@@ -23,7 +23,7 @@ CASES = [
     ("plan with a bad line", ["apply", "{plan}"], [f"{FIRST},198.51.100.60", f"{SECOND},198.51.100.300"], 2,
      ["plan.csv:3: bad address '198.51.100.300'", "nothing was sent"]),
     ("plan naming an unknown MAC", ["apply", "{plan}"], [f"{FIRST},198.51.100.60", f"{UNKNOWN},198.51.100.61"],
-     2, [f"plan.csv:3: no device with MAC {UNKNOWN} answered"]),
+     4, [f"plan.csv:3: no device with MAC {UNKNOWN} answered", "nothing was sent"]),
     ("plan giving a held address", ["apply", "{plan}"], [f"{FIRST},198.51.100.31"], 2,
      [f"plan.csv:2: 198.51.100.31 is held by device {SECOND}"]),
     ("plan giving the broadcast address", ["apply", "{plan}"], [f"{SECOND},198.51.100.70", f"{FIRST},198.51.100.255"],
