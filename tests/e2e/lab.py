@@ -292,6 +292,17 @@ class Sim(Process):
             self.stop()
             raise LabError(f"quillsim did not get ready: {self.log_tail()}") from None
 
+    def stop(self):
+        # Asked to stop, it takes its cameras' addresses off the link; killed, it would leave them
+        # there for the next test's neighbours to answer for.
+        if self.running():
+            self.popen.terminate()
+            try:
+                self.popen.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+        super().stop()
+
     def records(self, kind=None):
         """The log's records so far (a partly written last line is left for the next call)."""
         try:
