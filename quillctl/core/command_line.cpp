@@ -23,7 +23,8 @@ Exit status:
   1  anything else, e.g. a socket that cannot be set up (the system's message says why), an interruption
   2  bad usage: an unknown option or interface, a refused address, an unreadable plan, a plan with errors,
      a change asked of a WS-Discovery device
-  3  a change not confirmed within the wait, or confirmed with another address than asked
+  3  a change not confirmed within the wait, or confirmed with another address than asked; for info and
+     find --details: a camera refused the credentials or did not tell its details
   4  a named device not found (for find: fewer than --count devices answered))";
 
 const char* const kInterfaceHelp = "Search only on this interface (its name, or one of its addresses); "
@@ -34,6 +35,22 @@ void AddInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces)
     command.add_option("-i,--interface", interfaces, kInterfaceHelp)
         ->type_name("NAME|ADDRESS")
         ->allow_extra_args(false);
+}
+
+const char* const kCredentialsHelp = R"(
+Camera credentials: --user NAME with the password from the environment variable QUILLCTL_PASSWORD,
+else --password-file, else typed on the terminal (not echoed); --credentials FILE gives them per camera,
+one line each: ENDPOINT|MAC|* USER PASSWORD (lines starting with # skipped; on Linux the file must not be
+readable by group or others). The password travels only as a digest: WS-Security UsernameToken with
+PasswordDigest, or HTTP Digest when the camera asks for it; never Basic.)";
+
+void AddCredentialOptions(CLI::App& command, CredentialOptions& credentials) {
+    command.add_option("--user", credentials.user, "The cameras' user name")->type_name("NAME");
+    command.add_option("--password-file", credentials.passwordFile,
+                       "Read the password from FILE's first line (when QUILLCTL_PASSWORD is not set)")
+        ->type_name("FILE");
+    command.add_option("--credentials", credentials.credentialsFile, "Per-camera user names and passwords")
+        ->type_name("FILE");
 }
 
 CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& value, const std::string& help) {
@@ -94,7 +111,10 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
                    "interrupted (Ctrl-C)")
         ->excludes(findTimeout)
         ->excludes(count);
-    findCommand->footer(kExitStatusText);
+    findCommand->add_flag("--details", find.details,
+                          "Also ask each ONVIF camera's device service what it is (as info does)");
+    AddCredentialOptions(*findCommand, find.credentials);
+    findCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
 
     SetIpOptions setIp;
     CLI::App* setIpCommand = app.add_subcommand(
@@ -162,6 +182,25 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     AddSeconds(*webCommand, "--find-timeout", web.findTimeoutSeconds, "How long to search for the device");
     webCommand->footer(kExitStatusText);
 
+    InfoOptions info;
+    std::string infoFormat = "table";
+    CLI::App* infoCommand = app.add_subcommand(
+        "info", "Ask ONVIF cameras through their device service what they are: maker, model, firmware, "
+                "serial, MAC, DHCP, prefix length and gateway");
+    infoCommand
+        ->add_option("DEVICE", info.targets,
+                     "A camera's MAC, IPv4 address or endpoint (urn:...); repeatable. None: every camera that "
+                     "answers the search")
+        ->type_name("MAC|IP|ENDPOINT");
+    AddInterfaceOption(*infoCommand, info.interfaces);
+    AddSeconds(*infoCommand, "--find-timeout", info.findTimeoutSeconds, "How long to search for the cameras");
+    infoCommand->add_option("-f,--format", infoFormat, "As for find")
+        ->type_name("table|csv|json|jsonl")
+        ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}).description(""))
+        ->capture_default_str();
+    AddCredentialOptions(*infoCommand, info.credentials);
+    infoCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
@@ -194,6 +233,10 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
             return RunSetIp(host, setIp, out, err);
         if (applyCommand->parsed())
             return RunApply(host, apply, out, err);
+        if (infoCommand->parsed()) {
+            info.format = *ParseRowFormat(infoFormat);
+            return RunInfo(host, info, out, err);
+        }
         return RunWeb(host, web, out, err);
     } catch (const CommandError& error) {
         out.flush();

@@ -28,6 +28,16 @@ struct DeviceRow {
     std::string name;
     std::string hardware;
     std::string xaddr;
+    // Appended for `info` and `find --details`: what a camera's device service said, escaped as above;
+    // empty (and prefix_length none) when not asked or not answered.
+    std::string manufacturer;
+    std::string model;
+    std::string firmware;
+    std::string serial;
+    std::string dhcp; // "true" or "false"
+    std::optional<int> prefixLength;
+    std::string gateway;
+    std::string auth; // "none", "ok", "needed" or "refused"
 
     bool operator==(const DeviceRow&) const = default;
 };

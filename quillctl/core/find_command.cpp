@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <map>
 
+#include "camera_rows.h"
 #include "commands.h"
 #include "device_rows.h"
 #include "exit_status.h"
@@ -70,6 +71,14 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
     if (options.watch && options.format == RowFormat::Json)
         throw CommandError(kExitUsage,
                            "--watch prints changes as they come: use --format table, csv or jsonl");
+    if (options.details && (options.watch || options.format == RowFormat::Jsonl))
+        throw CommandError(kExitUsage, "--details asks the cameras once the search is over: not with --watch "
+                                       "or --format jsonl");
+    if (options.details && options.protocol == FindProtocol::Quill)
+        throw CommandError(kExitUsage, "--details needs --protocol onvif or all");
+    onvif::CredentialBook credentials;
+    if (options.details)
+        credentials = LoadCredentials(host, options.credentials);
     const SearchProtocols protocols = ProtocolsOf(options);
     WireOptions wireOptions;
     wireOptions.onvif = protocols.onvif;
@@ -105,8 +114,13 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
         return kExitDone;
     }
     search.RequireSent();
-    if (!streaming)
-        WriteRows(out, options.format, rows(), protocols.onvif);
+    size_t undescribed = 0;
+    if (!streaming) {
+        std::vector<DeviceRow> found = rows();
+        if (options.details)
+            undescribed = AddCameraDetails(host, credentials, search.list(), found, err);
+        WriteRows(out, options.format, found, protocols.onvif, options.details);
+    }
     out.flush();
     ReportIgnored(search, err);
     if (end == PaceEnd::Interrupted)
@@ -117,6 +131,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
                                               " devices answered within " +
                                               SecondsText(options.timeoutSeconds) + " s");
     }
+    if (undescribed > 0)
+        throw CommandError(kExitNotConfirmed, std::to_string(undescribed) + " cameras did not tell their details");
     return kExitDone;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // What the commands need from the platform (Linux or Windows): the interface list, the sockets, the
-// terminal and the browser.
+// terminal, the browser, HTTP and crypto for the cameras' device services, and the secrets' sources.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "links.h"
+#include "onvif/crypto.h"
+#include "onvif/http_transport.h"
 #include "wire.h"
 
 namespace quillctl {
@@ -25,6 +28,18 @@ class Host {
 
     // Hands the URL to the desktop's browser; an empty text when that worked, else why not.
     virtual std::string OpenInBrowser(const std::string& url) = 0;
+
+    virtual onvif::HttpTransport& Http() = 0;
+    virtual onvif::Crypto& PlatformCrypto() = 0;
+
+    // An environment variable's value; nullopt when it is not set.
+    virtual std::optional<std::string> Environment(const std::string& name) = 0;
+    // One line typed on the terminal without echo, after `prompt` on the terminal; nullopt when standard
+    // input is no terminal.
+    virtual std::optional<std::string> ReadPasswordFromTerminal(const std::string& prompt) = 0;
+    // A file holding passwords, whole. Throws CommandError (exit 2) when it cannot be read, or (Linux)
+    // when its group or others may read it; the message names the file, never its content.
+    virtual std::string ReadSecretFile(const std::string& path) = 0;
 };
 
 } // namespace quillctl

@@ -1,17 +1,23 @@
 // The Windows side of quillctl: adapters from GetAdaptersAddresses, the sockets, the console and the
-// shell's "open" for the browser.
+// shell's "open" for the browser, WinHTTP and BCrypt for the cameras.
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "bcrypt_crypto.h"
 #include "command_line.h"
+#include "exit_status.h"
+#include "text_escape.h"
 #include "windows_interfaces.h"
 #include "windows_wire.h"
+#include "winhttp_transport.h"
 
 namespace quillctl {
 
@@ -39,6 +45,56 @@ class WindowsHost : public Host {
         return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
     }
 
+    onvif::HttpTransport& Http() override { return http_; }
+    onvif::Crypto& PlatformCrypto() override { return crypto_; }
+
+    std::optional<std::string> Environment(const std::string& name) override {
+        std::wstring wideName = WideFromUtf8(name);
+        DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+        if (size == 0)
+            return std::nullopt;
+        std::wstring value(size, L'\0');
+        size = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+        value.resize(size);
+        return Utf8FromWide(value.c_str());
+    }
+
+    std::optional<std::string> ReadPasswordFromTerminal(const std::string& prompt) override {
+        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        DWORD mode = 0;
+        if (!GetConsoleMode(input, &mode))
+            return std::nullopt;
+        std::cerr << prompt << std::flush;
+        SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+        wchar_t buffer[512];
+        DWORD read = 0;
+        BOOL ok = ReadConsoleW(input, buffer, 511, &read, nullptr);
+        SetConsoleMode(input, mode);
+        std::cerr << '\n';
+        if (!ok)
+            return std::nullopt;
+        std::wstring line(buffer, read);
+        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+            line.pop_back();
+        SecureZeroMemory(buffer, sizeof(buffer));
+        return Utf8FromWide(line.c_str());
+    }
+
+    // Windows keeps access in ACLs, not mode bits: the file is read as it is.
+    std::string ReadSecretFile(const std::string& path) override {
+        std::ifstream file(WideFromUtf8(path), std::ios::binary);
+        if (!file)
+            throw CommandError(kExitUsage, "cannot read " + EscapeText(path));
+        std::string text;
+        char buffer[4096];
+        while (file.read(buffer, sizeof(buffer)) || file.gcount() > 0) {
+            text.append(buffer, static_cast<size_t>(file.gcount()));
+            if (text.size() > (1u << 20))
+                throw CommandError(kExitUsage, "cannot read " + EscapeText(path) + ": larger than 1 MiB");
+        }
+        return text;
+    }
+
     std::string OpenInBrowser(const std::string& url) override {
         auto result = reinterpret_cast<INT_PTR>(
             ShellExecuteW(nullptr, L"open", WideFromUtf8(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
@@ -46,6 +102,10 @@ class WindowsHost : public Host {
             return "";
         return "the shell could not open it (" + std::to_string(result) + ")";
     }
+
+  private:
+    WinHttpTransport http_;
+    BcryptCrypto crypto_;
 };
 
 // The arguments as UTF-8, whatever the console's code page: a plan's path may hold any letter.

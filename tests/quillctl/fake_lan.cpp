@@ -1,5 +1,7 @@
 #include "fake_lan.h"
 
+#include "exit_status.h"
+
 #include <cstring>
 
 #include <pugixml.hpp>
@@ -204,6 +206,13 @@ std::vector<HostInterface> TwoLanHost() {
     std::vector<HostInterface> interfaces = OneLanHost();
     interfaces.push_back(HostInterface{"lan1", 3, true, false, {{*ParseIpv4("203.0.113.1"), 24}}});
     return interfaces;
+}
+
+std::string FakeHost::ReadSecretFile(const std::string& path) {
+    auto found = secretFiles.find(path);
+    if (found == secretFiles.end())
+        throw CommandError(kExitUsage, "cannot read " + path);
+    return found->second;
 }
 
 } // namespace quillctl::testing
