@@ -43,7 +43,8 @@ size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, co
     std::vector<size_t> asked; // row index of each query
     for (size_t i = 0; i < rows.size(); ++i)
         if (const OnvifDevice* device = OnvifDeviceOfRow(list, rows[i])) {
-            queries.push_back({device->xaddr.text, device->xaddr.host, credentials.For(device->endpoint, device->mac)});
+            queries.push_back(
+                {device->xaddr.text, device->xaddr.host, credentials.For(device->endpoint, device->mac)});
             asked.push_back(i);
         }
     std::vector<onvif::CameraDetails> details =
@@ -52,7 +53,8 @@ size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, co
     for (size_t q = 0; q < asked.size(); ++q) {
         DeviceRow& row = rows[asked[q]];
         Fill(row, details[q]);
-        std::string about = "camera " + std::to_string(row.number) + " (" + row.endpoint + ", " + row.ip + ")";
+        std::string about =
+            "camera " + std::to_string(row.number) + " (" + row.endpoint + ", " + row.ip + ")";
         if (details[q].auth == onvif::AuthResult::Refused) {
             err << "quillctl: " << about << ": auth refused\n";
             ++failed;

@@ -46,8 +46,9 @@ PasswordDigest, or HTTP Digest when the camera asks for it; never Basic.)";
 
 void AddCredentialOptions(CLI::App& command, CredentialOptions& credentials) {
     command.add_option("--user", credentials.user, "The cameras' user name")->type_name("NAME");
-    command.add_option("--password-file", credentials.passwordFile,
-                       "Read the password from FILE's first line (when QUILLCTL_PASSWORD is not set)")
+    command
+        .add_option("--password-file", credentials.passwordFile,
+                    "Read the password from FILE's first line (when QUILLCTL_PASSWORD is not set)")
         ->type_name("FILE");
     command.add_option("--credentials", credentials.credentialsFile, "Per-camera user names and passwords")
         ->type_name("FILE");
@@ -188,9 +189,10 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
         "info", "Ask ONVIF cameras through their device service what they are: maker, model, firmware, "
                 "serial, MAC, DHCP, prefix length and gateway");
     infoCommand
-        ->add_option("DEVICE", info.targets,
-                     "A camera's MAC, IPv4 address or endpoint (urn:...); repeatable. None: every camera that "
-                     "answers the search")
+        ->add_option(
+            "DEVICE", info.targets,
+            "A camera's MAC, IPv4 address or endpoint (urn:...); repeatable. None: every camera that "
+            "answers the search")
         ->type_name("MAC|IP|ENDPOINT");
     AddInterfaceOption(*infoCommand, info.interfaces);
     AddSeconds(*infoCommand, "--find-timeout", info.findTimeoutSeconds, "How long to search for the cameras");

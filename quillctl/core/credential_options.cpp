@@ -43,8 +43,8 @@ onvif::CredentialBook LoadCredentials(Host& host, const CredentialOptions& optio
         try {
             book.ReadFile(text);
         } catch (const std::invalid_argument& error) {
-            throw CommandError(kExitUsage,
-                               "the credentials file " + EscapeText(options.credentialsFile) + ", " + error.what());
+            throw CommandError(kExitUsage, "the credentials file " + EscapeText(options.credentialsFile) +
+                                               ", " + error.what());
         }
     }
     if (!options.user.empty())

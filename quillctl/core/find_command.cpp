@@ -132,7 +132,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostr
                                               SecondsText(options.timeoutSeconds) + " s");
     }
     if (undescribed > 0)
-        throw CommandError(kExitNotConfirmed, std::to_string(undescribed) + " cameras did not tell their details");
+        throw CommandError(kExitNotConfirmed,
+                           std::to_string(undescribed) + " cameras did not tell their details");
     return kExitDone;
 }
 

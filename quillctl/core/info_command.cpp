@@ -49,9 +49,9 @@ bool Matches(const Target& target, const OnvifDevice& device, const std::optiona
 // interface, after the search).
 bool AllFound(const std::vector<Target>& targets, const DeviceList& list) {
     return std::all_of(targets.begin(), targets.end(), [&](const Target& target) {
-        return std::any_of(list.onvifDevices().begin(), list.onvifDevices().end(), [&](const OnvifDevice& device) {
-            return !device.gone && Matches(target, device, device.mac);
-        });
+        return std::any_of(
+            list.onvifDevices().begin(), list.onvifDevices().end(),
+            [&](const OnvifDevice& device) { return !device.gone && Matches(target, device, device.mac); });
     });
 }
 

@@ -10,9 +10,9 @@
 namespace quillctl {
 
 const char* const kRowColumns[kRowColumnCount] = {
-    "number", "ip",       "mac",      "http_port", "interface", "in_subnet", "duplicate_ip",
-    "source", "protocol", "endpoint", "name",      "hardware",  "xaddr", "manufacturer", "model", "firmware",
-    "serial", "dhcp", "prefix_length", "gateway", "auth"};
+    "number", "ip",       "mac",      "http_port", "interface",     "in_subnet", "duplicate_ip",
+    "source", "protocol", "endpoint", "name",      "hardware",      "xaddr",     "manufacturer",
+    "model",  "firmware", "serial",   "dhcp",      "prefix_length", "gateway",   "auth"};
 
 namespace {
 
@@ -62,9 +62,9 @@ TableLine TableCells(const DeviceRow& row, bool onvifColumns, bool detailColumns
     if (onvifColumns)
         cells.insert(cells.end(), {row.protocol, OrDash(row.name), OrDash(row.hardware), OrDash(row.xaddr)});
     if (detailColumns)
-        cells.insert(cells.end(), {OrDash(row.manufacturer), OrDash(row.model), OrDash(row.firmware),
-                                   OrDash(row.serial), OrDash(row.dhcp), OrDash(PrefixText(row)),
-                                   OrDash(row.gateway), OrDash(row.auth)});
+        cells.insert(cells.end(),
+                     {OrDash(row.manufacturer), OrDash(row.model), OrDash(row.firmware), OrDash(row.serial),
+                      OrDash(row.dhcp), OrDash(PrefixText(row)), OrDash(row.gateway), OrDash(row.auth)});
     return cells;
 }
 
@@ -107,12 +107,26 @@ void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
 
 std::string CsvLine(const DeviceRow& row) {
     std::string line = std::to_string(row.number);
-    for (const std::string& cell :
-         {CsvField(row.ip), row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
-          std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source,
-          row.protocol, CsvField(row.endpoint), CsvField(row.name), CsvField(row.hardware),
-          CsvField(row.xaddr), CsvField(row.manufacturer), CsvField(row.model), CsvField(row.firmware),
-          CsvField(row.serial), row.dhcp, PrefixText(row), CsvField(row.gateway), row.auth})
+    for (const std::string& cell : {CsvField(row.ip),
+                                    row.mac,
+                                    row.httpPort ? std::to_string(*row.httpPort) : "",
+                                    row.interfaceAddress,
+                                    std::string(TrueFalse(row.inSubnet)),
+                                    std::string(TrueFalse(row.duplicateIp)),
+                                    row.source,
+                                    row.protocol,
+                                    CsvField(row.endpoint),
+                                    CsvField(row.name),
+                                    CsvField(row.hardware),
+                                    CsvField(row.xaddr),
+                                    CsvField(row.manufacturer),
+                                    CsvField(row.model),
+                                    CsvField(row.firmware),
+                                    CsvField(row.serial),
+                                    row.dhcp,
+                                    PrefixText(row),
+                                    CsvField(row.gateway),
+                                    row.auth})
         line += "," + cell;
     return line;
 }
@@ -149,7 +163,8 @@ nlohmann::ordered_json RowJson(const DeviceRow& row) {
     object["model"] = TextOrNull(row.model);
     object["firmware"] = TextOrNull(row.firmware);
     object["serial"] = TextOrNull(row.serial);
-    object["dhcp"] = row.dhcp.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(row.dhcp == "true");
+    object["dhcp"] =
+        row.dhcp.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(row.dhcp == "true");
     object["prefix_length"] =
         row.prefixLength ? nlohmann::ordered_json(*row.prefixLength) : nlohmann::ordered_json(nullptr);
     object["gateway"] = TextOrNull(row.gateway);

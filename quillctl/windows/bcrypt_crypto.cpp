@@ -23,13 +23,14 @@ std::vector<uint8_t> BcryptCrypto::Digest(onvif::Hash hash, std::span<const uint
     DWORD size = 0, got = 0;
     std::vector<uint8_t> digest;
     bool done = Ok(BCryptOpenAlgorithmProvider(&algorithm, name, nullptr, 0)) &&
-                Ok(BCryptGetProperty(algorithm, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&size), sizeof(size),
-                                     &got, 0)) &&
+                Ok(BCryptGetProperty(algorithm, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&size),
+                                     sizeof(size), &got, 0)) &&
                 Ok(BCryptCreateHash(algorithm, &handle, nullptr, 0, nullptr, 0, 0));
     if (done) {
         digest.resize(size);
-        done = Ok(BCryptHashData(handle, const_cast<PUCHAR>(data.data()), static_cast<ULONG>(data.size()), 0)) &&
-               Ok(BCryptFinishHash(handle, digest.data(), size, 0));
+        done =
+            Ok(BCryptHashData(handle, const_cast<PUCHAR>(data.data()), static_cast<ULONG>(data.size()), 0)) &&
+            Ok(BCryptFinishHash(handle, digest.data(), size, 0));
     }
     if (handle != nullptr)
         BCryptDestroyHash(handle);
@@ -42,7 +43,8 @@ std::vector<uint8_t> BcryptCrypto::Digest(onvif::Hash hash, std::span<const uint
 
 std::vector<uint8_t> BcryptCrypto::RandomBytes(size_t count) {
     std::vector<uint8_t> bytes(count);
-    if (!Ok(BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    if (!Ok(BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(count),
+                            BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         throw std::runtime_error("BCrypt has no random bytes to give");
     return bytes;
 }

@@ -23,8 +23,8 @@ std::wstring Wide(const std::string& text) {
 }
 
 std::string Narrow(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
                         nullptr);
@@ -52,7 +52,8 @@ onvif::HttpFailure FailureOf(DWORD error) {
 
 } // namespace
 
-onvif::HttpResponse WinHttpTransport::Post(const onvif::HttpRequest& request, const onvif::HttpLimits& limits) {
+onvif::HttpResponse WinHttpTransport::Post(const onvif::HttpRequest& request,
+                                           const onvif::HttpLimits& limits) {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + limits.answer;
     std::wstring url = Wide(request.url);

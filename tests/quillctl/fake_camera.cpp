@@ -37,8 +37,9 @@ onvif::HttpResponse NotAuthorized() {
 
 std::string Decode64(const std::string& text) {
     std::string raw(text.size(), '\0');
-    int size = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(raw.data()),
-                               reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    int size =
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(raw.data()),
+                        reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
     // EVP_DecodeBlock counts the padding as bytes.
     size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
     raw.resize(size < static_cast<int>(padding) ? 0 : static_cast<size_t>(size) - padding);
@@ -73,7 +74,8 @@ bool FakeCameras::TokenValid(const FakeCamera& camera, const std::string& body) 
     std::string digest = xml::TrimmedText(xml::Child(token, onvif::kSecurityExt, "Password"));
     std::string nonce = Decode64(xml::TrimmedText(xml::Child(token, onvif::kSecurityExt, "Nonce")));
     std::string created = xml::TrimmedText(xml::Child(token, onvif::kSecurityUtility, "Created"));
-    std::string expected = crypto_.Base64(crypto_.Digest(onvif::Hash::Sha1, onvif::BytesOf(nonce + created + camera.password)));
+    std::string expected =
+        crypto_.Base64(crypto_.Digest(onvif::Hash::Sha1, onvif::BytesOf(nonce + created + camera.password)));
     // Its own clock, give or take a minute, as cameras check it.
     auto now = std::chrono::system_clock::now() + camera.clockOffset;
     bool fresh = false;
@@ -88,8 +90,8 @@ bool FakeCameras::DigestValid(const FakeCamera& camera, const std::string& autho
     };
     std::string ha1 = md5(camera.user + ":cam:" + camera.password);
     std::string ha2 = md5("POST:" + Param(authorization, "uri"));
-    std::string expected = md5(ha1 + ":n0nce:" + Param(authorization, "nc") + ":" + Param(authorization, "cnonce") +
-                               ":auth:" + ha2);
+    std::string expected = md5(ha1 + ":n0nce:" + Param(authorization, "nc") + ":" +
+                               Param(authorization, "cnonce") + ":auth:" + ha2);
     return Param(authorization, "username") == camera.user && Param(authorization, "response") == expected;
 }
 
@@ -105,16 +107,18 @@ onvif::HttpResponse FakeCameras::Answer(FakeCamera& camera, const onvif::HttpReq
     pugi::xml_node body = xml::Child(document.document_element(), onvif::kSoapEnvelope, "Body");
     std::string operation(xml::LocalName(body.first_child()));
     if (operation == "GetSystemDateAndTime") {
-        std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + camera.clockOffset);
+        std::time_t now =
+            std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + camera.clockOffset);
         std::tm utc{};
         gmtime_r(&now, &utc);
         char text[512];
-        std::snprintf(text, sizeof(text),
-                      "<tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime><tt:UTCDateTime><tt:Time><tt:Hour>%d"
-                      "</tt:Hour><tt:Minute>%d</tt:Minute><tt:Second>%d</tt:Second></tt:Time><tt:Date><tt:Year>%d"
-                      "</tt:Year><tt:Month>%d</tt:Month><tt:Day>%d</tt:Day></tt:Date></tt:UTCDateTime>"
-                      "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse>",
-                      utc.tm_hour, utc.tm_min, utc.tm_sec, utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
+        std::snprintf(
+            text, sizeof(text),
+            "<tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime><tt:UTCDateTime><tt:Time><tt:Hour>%d"
+            "</tt:Hour><tt:Minute>%d</tt:Minute><tt:Second>%d</tt:Second></tt:Time><tt:Date><tt:Year>%d"
+            "</tt:Year><tt:Month>%d</tt:Month><tt:Day>%d</tt:Day></tt:Date></tt:UTCDateTime>"
+            "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse>",
+            utc.tm_hour, utc.tm_min, utc.tm_sec, utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
         return Soap(200, text);
     }
     const bool open = operation == "GetDeviceInformation" && camera.infoWithoutAuth;
@@ -132,28 +136,33 @@ onvif::HttpResponse FakeCameras::Answer(FakeCamera& camera, const onvif::HttpReq
     }
     if (operation == "GetDeviceInformation")
         return Soap(200, "<tds:GetDeviceInformationResponse><tds:Manufacturer>" + camera.manufacturer +
-                             "</tds:Manufacturer><tds:Model>" + camera.model + "</tds:Model><tds:FirmwareVersion>" +
-                             camera.firmware + "</tds:FirmwareVersion><tds:SerialNumber>" + camera.serial +
+                             "</tds:Manufacturer><tds:Model>" + camera.model +
+                             "</tds:Model><tds:FirmwareVersion>" + camera.firmware +
+                             "</tds:FirmwareVersion><tds:SerialNumber>" + camera.serial +
                              "</tds:SerialNumber><tds:HardwareId>HW1</tds:HardwareId>"
                              "</tds:GetDeviceInformationResponse>");
     if (operation == "GetNetworkInterfaces") {
         std::string setting = "<tt:Address>" + camera.ip + "</tt:Address><tt:PrefixLength>" +
                               std::to_string(camera.prefixLength) + "</tt:PrefixLength>";
-        return Soap(200, "<tds:GetNetworkInterfacesResponse><tds:NetworkInterfaces token=\"eth0\"><tt:Enabled>true"
-                         "</tt:Enabled><tt:Info><tt:Name>eth0</tt:Name><tt:HwAddress>" +
-                             camera.mac + "</tt:HwAddress></tt:Info><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Config>" +
-                             (camera.dhcp ? "<tt:FromDHCP>" + setting + "</tt:FromDHCP>"
-                                          : "<tt:Manual>" + setting + "</tt:Manual>") +
-                             "<tt:DHCP>" + (camera.dhcp ? "true" : "false") +
-                             "</tt:DHCP></tt:Config></tt:IPv4></tds:NetworkInterfaces>"
-                             "</tds:GetNetworkInterfacesResponse>");
+        return Soap(200,
+                    "<tds:GetNetworkInterfacesResponse><tds:NetworkInterfaces token=\"eth0\"><tt:Enabled>true"
+                    "</tt:Enabled><tt:Info><tt:Name>eth0</tt:Name><tt:HwAddress>" +
+                        camera.mac +
+                        "</tt:HwAddress></tt:Info><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Config>" +
+                        (camera.dhcp ? "<tt:FromDHCP>" + setting + "</tt:FromDHCP>"
+                                     : "<tt:Manual>" + setting + "</tt:Manual>") +
+                        "<tt:DHCP>" + (camera.dhcp ? "true" : "false") +
+                        "</tt:DHCP></tt:Config></tt:IPv4></tds:NetworkInterfaces>"
+                        "</tds:GetNetworkInterfacesResponse>");
     }
     if (operation == "GetNetworkDefaultGateway")
-        return Soap(200, "<tds:GetNetworkDefaultGatewayResponse><tds:NetworkGateway><tt:IPv4Address>" + camera.gateway +
+        return Soap(200, "<tds:GetNetworkDefaultGatewayResponse><tds:NetworkGateway><tt:IPv4Address>" +
+                             camera.gateway +
                              "</tt:IPv4Address></tds:NetworkGateway></tds:GetNetworkDefaultGatewayResponse>");
     if (operation == "SetNetworkInterfaces") {
         pugi::xml_node manual = body.first_child();
-        camera.ip = xml::TrimmedText(manual.first_element_by_path("tds:NetworkInterface/tt:IPv4/tt:Manual/tt:Address"));
+        camera.ip = xml::TrimmedText(
+            manual.first_element_by_path("tds:NetworkInterface/tt:IPv4/tt:Manual/tt:Address"));
         camera.dhcp = false;
         return Soap(200, std::string("<tds:SetNetworkInterfacesResponse><tds:RebootNeeded>") +
                              (camera.rebootNeeded ? "true" : "false") +
@@ -164,7 +173,8 @@ onvif::HttpResponse FakeCameras::Answer(FakeCamera& camera, const onvif::HttpReq
         return Soap(200, "<tds:SetNetworkDefaultGatewayResponse/>");
     }
     if (operation == "SystemReboot")
-        return Soap(200, "<tds:SystemRebootResponse><tds:Message>Rebooting in 5 s</tds:Message></tds:SystemRebootResponse>");
+        return Soap(200, "<tds:SystemRebootResponse><tds:Message>Rebooting in 5 "
+                         "s</tds:Message></tds:SystemRebootResponse>");
     return Soap(400, "<env:Fault><env:Code><env:Value>env:Receiver</env:Value></env:Code></env:Fault>");
 }
 

@@ -22,8 +22,9 @@ TEST(OnvifAuth, DigestsMatchVectorsComputedElsewhere) {
     OpensslCrypto crypto;
     // openssl sha1 -binary | base64 of nonce + created + password.
     std::string nonce = "0123456789abcdef";
-    UsernameToken token = MakeUsernameToken(crypto, "admin", "Sesame-7!", {nonce.begin(), nonce.end()},
-                                            std::chrono::system_clock::time_point(std::chrono::seconds(1796878200)));
+    UsernameToken token =
+        MakeUsernameToken(crypto, "admin", "Sesame-7!", {nonce.begin(), nonce.end()},
+                          std::chrono::system_clock::time_point(std::chrono::seconds(1796878200)));
     EXPECT_EQ(token.created, "2026-12-10T04:50:00Z");
     EXPECT_EQ(token.nonce, "MDEyMzQ1Njc4OWFiY2RlZg==");
     EXPECT_EQ(token.passwordDigest, "fg+AWZtTCUZdQs4vjbsY179nfa8=");
@@ -32,23 +33,29 @@ TEST(OnvifAuth, DigestsMatchVectorsComputedElsewhere) {
     std::vector<std::string> offered = {
         "Basic realm=\"http-auth@example.org\"",
         "Digest realm=\"http-auth@example.org\", qop=\"auth, auth-int\", algorithm=MD5, "
-        "nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"",
+        "nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", "
+        "opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"",
         "Digest realm=\"http-auth@example.org\", qop=\"auth, auth-int\", algorithm=SHA-256, "
-        "nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\""};
+        "nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", "
+        "opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\""};
     const std::string cnonce = "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ";
     auto answer = [&](const DigestChallenge& challenge) {
-        return DigestAuthorization(crypto, challenge, "GET", "/dir/index.html", "Mufasa", "Circle of Life", cnonce, 1);
+        return DigestAuthorization(crypto, challenge, "GET", "/dir/index.html", "Mufasa", "Circle of Life",
+                                   cnonce, 1);
     };
     std::optional<DigestChallenge> md5 = ChooseDigestChallenge({offered[0], offered[1]});
     std::optional<DigestChallenge> sha256 = ChooseDigestChallenge(offered);
     ASSERT_TRUE(md5 && sha256);
-    EXPECT_NE(answer(*md5).find("response=\"8ca523f5e9506fed4657c9700eebdbec\""), std::string::npos) << answer(*md5);
-    EXPECT_NE(answer(*sha256).find("response=\"753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1\""),
-              std::string::npos);
+    EXPECT_NE(answer(*md5).find("response=\"8ca523f5e9506fed4657c9700eebdbec\""), std::string::npos)
+        << answer(*md5);
+    EXPECT_NE(
+        answer(*sha256).find("response=\"753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1\""),
+        std::string::npos);
     EXPECT_NE(answer(*sha256).find("qop=auth, nc=00000001"), std::string::npos);
     EXPECT_EQ(answer(*sha256).find("Circle of Life"), std::string::npos);
     EXPECT_FALSE(ChooseDigestChallenge({offered[0]}));
     EXPECT_FALSE(ChooseDigestChallenge({"Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\""}));
+    EXPECT_FALSE(ChooseDigestChallenge({"Digest realm=\"r\r\nX-Injected: 1\", nonce=\"n\""}));
 }
 
 struct ClientTest : ::testing::Test {
@@ -123,7 +130,8 @@ TEST_F(ClientTest, RedirectsAndHostileAnswersAreErrors) {
     EXPECT_EQ(read(std::string(kMaxAnswerBytes + 1, ' ')), AnswerProblem::TooLarge);
     // A fault's code is read by its namespace, not by the prefix the camera chose.
     SoapAnswer fault = ReadSoapAnswer(BytesOf(
-        "<x:Envelope xmlns:x='http://www.w3.org/2003/05/soap-envelope' xmlns:q='http://www.onvif.org/ver10/error'>"
+        "<x:Envelope xmlns:x='http://www.w3.org/2003/05/soap-envelope' "
+        "xmlns:q='http://www.onvif.org/ver10/error'>"
         "<x:Body><x:Fault><x:Code><x:Value>x:Sender</x:Value><x:Subcode><x:Value>q:NotAuthorized</x:Value>"
         "</x:Subcode></x:Code></x:Fault></x:Body></x:Envelope>"));
     ASSERT_TRUE(fault.fault);

@@ -87,7 +87,8 @@ TEST_F(InfoTest, CredentialsFilePerCameraAndNoCredentials) {
     EXPECT_EQ(rows[0]["manufacturer"], "Acme") << "what it answers unauthenticated is shown";
     EXPECT_EQ(rows[1]["auth"], "needed");
 
-    host.secretFiles["creds"] = "# site A\n* admin " + kPassword + "\nurn:uuid:5a1b0000-0000-4000-8000-000000000002 admin an other one\r\n";
+    host.secretFiles["creds"] = "# site A\n* admin " + kPassword +
+                                "\nurn:uuid:5a1b0000-0000-4000-8000-000000000002 admin an other one\r\n";
     testing::Outcome filed = Quillctl(host, {"info", "--credentials", "creds", "-f", "json"});
     EXPECT_EQ(filed.status, 0) << filed.err;
     rows = Rows(filed);
@@ -96,7 +97,8 @@ TEST_F(InfoTest, CredentialsFilePerCameraAndNoCredentials) {
     EXPECT_EQ(host.cameras.AllSent().find("an other one"), std::string::npos);
 
     // Named by the MAC only its interface gives; a password is never taken from an option.
-    testing::Outcome byMac = Quillctl(host, {"info", "02:00:00:00:99:02", "--credentials", "creds", "-f", "csv"});
+    testing::Outcome byMac =
+        Quillctl(host, {"info", "02:00:00:00:99:02", "--credentials", "creds", "-f", "csv"});
     EXPECT_EQ(byMac.status, 0) << byMac.err;
     EXPECT_EQ(testing::Lines(byMac.out), 2);
     EXPECT_EQ(Quillctl(host, {"info", "--user", "admin"}).status, 2) << "no password source, no terminal";

@@ -1,21 +1,19 @@
 #include "onvif/camera_details.h"
 
-
 namespace quillctl::onvif {
 
 namespace {
 
 // Keeps what one call said about authentication and the first other failure; true when the camera
 // answered.
-template <class T>
-bool Note(const Outcome<T>& outcome, bool& needed, CameraDetails& details) {
+template <class T> bool Note(const Outcome<T>& outcome, bool& needed, CameraDetails& details) {
     if (outcome.error == CallError::AuthNeeded)
         needed = true;
     else if (outcome.error == CallError::AuthRefused)
         details.auth = AuthResult::Refused;
     else if (outcome.error != CallError::None && details.problem.empty())
-        details.problem = std::string(CallErrorText(outcome.error)) +
-                          (outcome.detail.empty() ? "" : ": " + outcome.detail);
+        details.problem =
+            std::string(CallErrorText(outcome.error)) + (outcome.detail.empty() ? "" : ": " + outcome.detail);
     return outcome.error == CallError::None || outcome.error == CallError::AuthNeeded ||
            outcome.error == CallError::AuthRefused || outcome.error == CallError::Fault;
 }
@@ -58,7 +56,8 @@ CameraDetails ReadCameraDetails(DeviceClient& client, Ipv4 address, bool withCre
     if (interfaces.value && !interfaces.value->empty()) {
         details.interface = interfaces.value->front();
         for (const NetworkInterface& interface : *interfaces.value)
-            if (std::optional<Ipv4Setting> current = interface.Current(); current && current->address == address)
+            if (std::optional<Ipv4Setting> current = interface.Current();
+                current && current->address == address)
                 details.interface = interface;
     }
     auto gateway = client.GetNetworkDefaultGateway();

@@ -13,14 +13,16 @@ std::string_view NextWord(std::string_view& line) {
         return {};
     }
     size_t end = line.find_first_of(" \t", begin);
-    std::string_view word = line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+    std::string_view word =
+        line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
     line = end == std::string_view::npos ? std::string_view() : line.substr(end);
     return word;
 }
 
 } // namespace
 
-std::optional<Credentials> CredentialBook::For(const std::string& endpoint, const std::optional<Mac>& mac) const {
+std::optional<Credentials> CredentialBook::For(const std::string& endpoint,
+                                               const std::optional<Mac>& mac) const {
     if (auto found = byEndpoint_.find(endpoint); !endpoint.empty() && found != byEndpoint_.end())
         return found->second;
     if (mac)

@@ -117,8 +117,8 @@ DeviceClient::Exchange DeviceClient::Send(std::string_view operation, bool authe
     }
     if (exchange.answer.problem != AnswerProblem::None) {
         exchange.error = response.status == 200 ? CallError::BadAnswer : CallError::HttpStatus;
-        exchange.detail = "HTTP " + std::to_string(response.status) + " with " +
-                          AnswerProblemText(exchange.answer.problem);
+        exchange.detail =
+            "HTTP " + std::to_string(response.status) + " with " + AnswerProblemText(exchange.answer.problem);
     }
     return exchange;
 }

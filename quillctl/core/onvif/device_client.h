@@ -33,8 +33,7 @@ enum class CallError {
     BadAnswer,   // not SOAP, or not the answer to the call
 };
 
-template <class T>
-struct Outcome {
+template <class T> struct Outcome {
     std::optional<T> value;
     CallError error = CallError::None;
     std::string detail; // for a message: escaped already, never holds the password
@@ -73,9 +72,10 @@ class DeviceClient {
         SoapAnswer answer;
     };
     template <class T, class Read>
-    Outcome<T> Call(std::string_view operation, bool authenticate, const std::function<void(SoapRequest&)>& fill,
-                    Read read);
-    Exchange Send(std::string_view operation, bool authenticate, const std::function<void(SoapRequest&)>& fill);
+    Outcome<T> Call(std::string_view operation, bool authenticate,
+                    const std::function<void(SoapRequest&)>& fill, Read read);
+    Exchange Send(std::string_view operation, bool authenticate,
+                  const std::function<void(SoapRequest&)>& fill);
     HttpResponse Post(const std::string& body);
 
     HttpTransport& transport_;

@@ -9,14 +9,19 @@ namespace quillctl::onvif {
 
 namespace {
 
-pugi::xml_node Tt(pugi::xml_node parent, std::string_view local) { return xml::Child(parent, kSchema, local); }
-pugi::xml_node Tds(pugi::xml_node parent, std::string_view local) { return xml::Child(parent, kDeviceWsdl, local); }
+pugi::xml_node Tt(pugi::xml_node parent, std::string_view local) {
+    return xml::Child(parent, kSchema, local);
+}
+pugi::xml_node Tds(pugi::xml_node parent, std::string_view local) {
+    return xml::Child(parent, kDeviceWsdl, local);
+}
 
 std::optional<int> Number(pugi::xml_node node, int low, int high) {
     std::string text = xml::TrimmedText(node);
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high)
         return std::nullopt;
     return value;
 }
@@ -71,8 +76,9 @@ std::optional<std::chrono::system_clock::time_point> ReadSystemDateAndTime(pugi:
                        minute = Number(Tt(time, "Minute"), 0, 59), second = Number(Tt(time, "Second"), 0, 60);
     if (!year || !month || !day || !hour || !minute || !second)
         return std::nullopt;
-    int64_t seconds = DaysFromCivil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day)) * 86400 +
-                      *hour * 3600 + *minute * 60 + *second;
+    int64_t seconds =
+        DaysFromCivil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day)) * 86400 +
+        *hour * 3600 + *minute * 60 + *second;
     return std::chrono::system_clock::time_point(std::chrono::seconds(seconds));
 }
 

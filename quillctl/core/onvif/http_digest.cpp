@@ -50,6 +50,11 @@ std::optional<std::map<std::string, std::string>> Params(std::string_view text) 
             value = std::string(text.substr(at, end - at));
             at = end;
         }
+        // Realm, nonce and opaque go back in our Authorization header: a control byte there could
+        // end the header and start another.
+        for (unsigned char c : value)
+            if (c < 0x20 || c == 0x7f)
+                return std::nullopt;
         params[name] = value;
     }
     return params;
@@ -79,8 +84,8 @@ std::optional<DigestChallenge> ReadChallenge(std::string_view text) {
         return std::nullopt;
     // Written back as a token of ours, never as the camera's text.
     if (!challenge.algorithmName.empty())
-        challenge.algorithmName = std::string(challenge.hash == Hash::Md5 ? "MD5" : "SHA-256") +
-                                  (challenge.session ? "-sess" : "");
+        challenge.algorithmName =
+            std::string(challenge.hash == Hash::Md5 ? "MD5" : "SHA-256") + (challenge.session ? "-sess" : "");
     if (params->count("qop")) {
         std::string qop = "," + Lower((*params)["qop"]) + ",";
         std::erase(qop, ' ');
@@ -134,9 +139,10 @@ std::string DigestAuthorization(Crypto& crypto, const DigestChallenge& challenge
     if (challenge.session)
         ha1 = h(ha1 + ":" + challenge.nonce + ":" + std::string(cnonce));
     std::string ha2 = h(std::string(method) + ":" + std::string(uri));
-    std::string response = challenge.qopAuth
-                               ? h(ha1 + ":" + challenge.nonce + ":" + nc + ":" + std::string(cnonce) + ":auth:" + ha2)
-                               : h(ha1 + ":" + challenge.nonce + ":" + ha2);
+    std::string response =
+        challenge.qopAuth
+            ? h(ha1 + ":" + challenge.nonce + ":" + nc + ":" + std::string(cnonce) + ":auth:" + ha2)
+            : h(ha1 + ":" + challenge.nonce + ":" + ha2);
     std::string header = "Digest username=" + Quoted(user) + ", realm=" + Quoted(challenge.realm) +
                          ", nonce=" + Quoted(challenge.nonce) + ", uri=" + Quoted(uri);
     if (!challenge.algorithmName.empty())

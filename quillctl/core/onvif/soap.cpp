@@ -42,7 +42,8 @@ SoapFault ReadFault12(pugi::xml_node fault) {
         read.subcodes += (read.subcodes.empty() ? "" : "/") + LocalOf(subText);
         read.notAuthorized = read.notAuthorized || IsAuthCode(subValue, subText);
     }
-    read.reason = xml::TrimmedText(xml::Child(xml::Child(fault, kSoapEnvelope, "Reason"), kSoapEnvelope, "Text"));
+    read.reason =
+        xml::TrimmedText(xml::Child(xml::Child(fault, kSoapEnvelope, "Reason"), kSoapEnvelope, "Text"));
     return read;
 }
 
@@ -99,7 +100,8 @@ SoapAnswer ReadSoapAnswer(std::span<const uint8_t> bytes) {
         return Problem(AnswerProblem::NotSoap);
     std::string_view soap = soap12 ? kSoapEnvelope : kSoap11Envelope;
     pugi::xml_node body = xml::Child(envelope, soap, "Body");
-    pugi::xml_node content = body.find_child([](pugi::xml_node node) { return node.type() == pugi::node_element; });
+    pugi::xml_node content =
+        body.find_child([](pugi::xml_node node) { return node.type() == pugi::node_element; });
     if (!content)
         return Problem(AnswerProblem::NotSoap);
     SoapAnswer answer;

@@ -42,9 +42,9 @@ class SoapRequest {
 };
 
 struct SoapFault {
-    std::string code;     // e.g. "Sender", the local name of the code's value
-    std::string subcodes; // the subcodes' local names, outer first, '/' between
-    std::string reason;   // the first reason text, as sent (escape before printing)
+    std::string code;           // e.g. "Sender", the local name of the code's value
+    std::string subcodes;       // the subcodes' local names, outer first, '/' between
+    std::string reason;         // the first reason text, as sent (escape before printing)
     bool notAuthorized = false; // ter:NotAuthorized or wsse:FailedAuthentication anywhere in the codes
 };
 

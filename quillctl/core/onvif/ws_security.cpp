@@ -20,7 +20,8 @@ std::string UtcText(std::chrono::system_clock::time_point time) {
 }
 
 UsernameToken MakeUsernameToken(Crypto& crypto, const std::string& user, const std::string& password,
-                                const std::vector<uint8_t>& nonce, std::chrono::system_clock::time_point created) {
+                                const std::vector<uint8_t>& nonce,
+                                std::chrono::system_clock::time_point created) {
     UsernameToken token;
     token.user = user;
     token.created = UtcText(created);

@@ -24,7 +24,8 @@ struct UsernameToken {
 std::string UtcText(std::chrono::system_clock::time_point time);
 
 UsernameToken MakeUsernameToken(Crypto& crypto, const std::string& user, const std::string& password,
-                                const std::vector<uint8_t>& nonce, std::chrono::system_clock::time_point created);
+                                const std::vector<uint8_t>& nonce,
+                                std::chrono::system_clock::time_point created);
 
 // Adds the Security header (mustUnderstand) with the token to a SOAP header.
 void AddSecurityHeader(pugi::xml_node header, const UsernameToken& token);

@@ -77,7 +77,8 @@ pugi::xml_node Child(const pugi::xml_node& parent, std::string_view ns, std::str
     return {};
 }
 
-std::vector<pugi::xml_node> Children(const pugi::xml_node& parent, std::string_view ns, std::string_view local) {
+std::vector<pugi::xml_node> Children(const pugi::xml_node& parent, std::string_view ns,
+                                     std::string_view local) {
     std::vector<pugi::xml_node> found;
     for (pugi::xml_node child : parent.children())
         if (Is(child, ns, local))

@@ -26,7 +26,8 @@ std::string_view NamespaceOf(const pugi::xml_node& node);
 bool Is(const pugi::xml_node& node, std::string_view ns, std::string_view local);
 // The first child element with this name, or an empty node.
 pugi::xml_node Child(const pugi::xml_node& parent, std::string_view ns, std::string_view local);
-std::vector<pugi::xml_node> Children(const pugi::xml_node& parent, std::string_view ns, std::string_view local);
+std::vector<pugi::xml_node> Children(const pugi::xml_node& parent, std::string_view ns,
+                                     std::string_view local);
 // Element text with the blanks around it gone (values are often pretty-printed).
 std::string TrimmedText(const pugi::xml_node& node);
 // A list of URIs or names separated by XML white space.
