@@ -40,6 +40,7 @@ class Host {
     // A file holding passwords, whole. Throws CommandError (exit 2) when it cannot be read, or (Linux)
     // when its group or others may read it; the message names the file, never its content.
     virtual std::string ReadSecretFile(const std::string& path) = 0;
+    static constexpr size_t kMaxSecretFileBytes = 1 << 20;
 };
 
 } // namespace quillctl

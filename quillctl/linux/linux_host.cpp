@@ -103,8 +103,9 @@ class LinuxHost : public Host {
                 continue;
             if (got < 0 || text.size() > kMaxSecretFileBytes) {
                 close(fd);
-                throw CommandError(kExitUsage, "cannot read " + shown + (got < 0 ? ": " + std::string(std::strerror(errno))
-                                                                                 : ": larger than 1 MiB"));
+                throw CommandError(kExitUsage, "cannot read " + shown +
+                                                   (got < 0 ? ": " + std::string(std::strerror(errno))
+                                                            : ": larger than 1 MiB"));
             }
             text.append(buffer, static_cast<size_t>(got));
         }
@@ -134,7 +135,6 @@ class LinuxHost : public Host {
     }
 
   private:
-    static constexpr size_t kMaxSecretFileBytes = 1 << 20;
     CurlTransport http_;
     OpensslCrypto crypto_;
 };

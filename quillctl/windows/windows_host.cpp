@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "bcrypt_crypto.h"
 #include "command_line.h"
 #include "exit_status.h"
+#include "text_files.h"
 #include "text_escape.h"
 #include "windows_interfaces.h"
 #include "windows_wire.h"
@@ -82,17 +82,11 @@ class WindowsHost : public Host {
 
     // Windows keeps access in ACLs, not mode bits: the file is read as it is.
     std::string ReadSecretFile(const std::string& path) override {
-        std::ifstream file(WideFromUtf8(path), std::ios::binary);
-        if (!file)
-            throw CommandError(kExitUsage, "cannot read " + EscapeText(path));
-        std::string text;
-        char buffer[4096];
-        while (file.read(buffer, sizeof(buffer)) || file.gcount() > 0) {
-            text.append(buffer, static_cast<size_t>(file.gcount()));
-            if (text.size() > (1u << 20))
-                throw CommandError(kExitUsage, "cannot read " + EscapeText(path) + ": larger than 1 MiB");
-        }
-        return text;
+        std::string error;
+        std::optional<std::string> text = ReadSmallFile(path, kMaxSecretFileBytes, error);
+        if (!text)
+            throw CommandError(kExitUsage, "cannot read " + EscapeText(path) + ": " + error);
+        return *text;
     }
 
     std::string OpenInBrowser(const std::string& url) override {
