@@ -37,8 +37,14 @@ class Loop {
                 break;
             }
             log_changes(parts_.fleet.apply_due_changes(now));
+            if (parts_.services != nullptr) {
+                parts_.services->advance(now, queue_);
+            }
             const std::optional<Millis> send_wake = send_due(now);
             std::optional<Millis> wake = earliest(send_wake, parts_.fleet.next_change_due());
+            if (parts_.services != nullptr) {
+                wake = earliest(wake, parts_.services->next_due());
+            }
             wake = earliest(wake, deadline);
             wait(now, wake);
         }
@@ -88,6 +94,11 @@ class Loop {
             const auto http_fds = parts_.http->poll_fds();
             fds.insert(fds.end(), http_fds.begin(), http_fds.end());
         }
+        const std::size_t first_service = fds.size();
+        if (parts_.services != nullptr) {
+            const auto service_fds = parts_.services->poll_fds();
+            fds.insert(fds.end(), service_fds.begin(), service_fds.end());
+        }
         timespec timeout{};
         const timespec* timeout_ptr = nullptr;
         if (wake) {
@@ -106,7 +117,10 @@ class Loop {
             receive_discovery();
         }
         if (parts_.http != nullptr) {
-            parts_.http->handle(std::span<const pollfd>(fds).subspan(first_http));
+            parts_.http->handle(std::span<const pollfd>(fds).subspan(first_http, first_service - first_http));
+        }
+        if (parts_.services != nullptr) {
+            parts_.services->handle(std::span<const pollfd>(fds).subspan(first_service), monotonic_ms());
         }
     }
 

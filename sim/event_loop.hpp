@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device_fleet.hpp"
+#include "device_service_server.hpp"
 #include "http_page_server.hpp"
 #include "log_sink.hpp"
 #include "onvif_device.hpp"
@@ -23,6 +24,7 @@ struct LoopParts {
     std::optional<Millis> run_for;    // nothing: until SIGINT or SIGTERM
     UdpEndpoint* onvif_udp = nullptr; // the WS-Discovery socket, with --onvif or --onvif-raw-file
     OnvifFleet* onvif = nullptr;
+    DeviceServiceServer* services = nullptr; // the cameras' device services, with --onvif N
 };
 
 // Receives requests, lets the fleet answer them, and sends every queued datagram when it falls due, all on

@@ -1,10 +1,12 @@
 // quillsim: pretends to be N network cameras for the discovery and change-IP protocol. See --help.
 
 #include "device_fleet.hpp"
+#include "device_service_server.hpp"
 #include "event_loop.hpp"
 #include "flood_sender.hpp"
 #include "host_environment.hpp"
 #include "http_page_server.hpp"
+#include "link_addresses.hpp"
 #include "log_sink.hpp"
 #include "onvif_device.hpp"
 #include "options.hpp"
@@ -18,6 +20,7 @@
 #include "wire_format.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -26,6 +29,8 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -72,6 +77,56 @@ std::optional<std::string> read_onvif_templates(const quillsim::Options& options
         }
     }
     return std::nullopt;
+}
+
+// The cameras' password: from --onvif-password-file, else from QUILLSIM_ONVIF_PASSWORD; never an option
+// value, which every user of the machine could read in the process list. A message if there is none.
+std::optional<std::string> read_password(const quillsim::Options& options, std::string& password) {
+    if (options.onvif_password_file) {
+        std::ifstream file(*options.onvif_password_file, std::ios::binary);
+        if (!file) {
+            return "--onvif-password-file: cannot read " + *options.onvif_password_file;
+        }
+        password.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) {
+            password.pop_back();
+        }
+    } else if (const char* text = std::getenv("QUILLSIM_ONVIF_PASSWORD")) {
+        password = text;
+    }
+    if (password.empty()) {
+        return "--onvif-user needs a password: --onvif-password-file FILE or QUILLSIM_ONVIF_PASSWORD";
+    }
+    return std::nullopt;
+}
+
+std::vector<quillsim::CameraService>
+make_camera_services(const quillsim::Options& options, const quillsim::OnvifFleet& fleet,
+                     const std::optional<quillsim::CameraCredentials>& user) {
+    using namespace quillsim;
+    std::vector<CameraService> cameras;
+    for (std::size_t k = 0; k < fleet.size(); ++k) {
+        CameraServiceConfig config;
+        config.index = k;
+        config.first_address = *offset_ipv4(options.onvif_ip_base, k);
+        config.http_port = options.http_port;
+        config.reboot_ms = static_cast<Millis>(options.onvif_reboot_s * 1000.0);
+        config.settings = camera_settings(options, k);
+        config.credentials = user;
+        config.may_hold = is_lab_unicast;
+        cameras.emplace_back(std::move(config));
+    }
+    return cameras;
+}
+
+// A listener and a link address per camera, besides the connections: a thousand cameras need more
+// descriptors than the usual soft limit.
+void raise_descriptor_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void print_onvif_summary(const quillsim::OnvifFleet& onvif, std::size_t templates, std::uint64_t seed) {
@@ -123,6 +178,15 @@ int run(const quillsim::Options& options) {
         return refuse(*problem);
     }
 
+    std::optional<CameraCredentials> camera_user;
+    if (options.onvif_user) {
+        std::string password;
+        if (auto problem = read_password(options, password)) {
+            return refuse(*problem);
+        }
+        camera_user = CameraCredentials{*options.onvif_user, std::move(password)};
+    }
+
     LogSink log;
     if (auto problem = log.open(options.log_path)) {
         std::fprintf(stderr, "quillsim: %s\n", problem->c_str());
@@ -142,6 +206,24 @@ int run(const quillsim::Options& options) {
         if (options.speaks_onvif()) {
             onvif_udp = std::make_unique<UdpEndpoint>(options.bind_ip, options.ttl,
                                                       UdpService{kWsDiscoveryPort, kWsDiscoveryGroup, false});
+        }
+        std::unique_ptr<DeviceServiceServer> services;
+        if (onvif.size() > 0) {
+            raise_descriptor_limit();
+            std::string problem;
+            auto link = LinkAddresses::open(options.bind_ip, problem);
+            if (!link) {
+                std::fprintf(stderr, "quillsim: %s\n", problem.c_str());
+                return kExitFailure;
+            }
+            const std::string link_name = link->link_name();
+            services =
+                std::make_unique<DeviceServiceServer>(make_camera_services(options, onvif, camera_user),
+                                                      options.http_port, std::move(*link), onvif, log);
+            std::fprintf(stderr, "quillsim: device service on %zu camera address(es) of %s, %s\n",
+                         services->listening(), link_name.c_str(),
+                         camera_user ? ("user " + *options.onvif_user).c_str()
+                                     : "no user: every call served");
         }
         std::unique_ptr<HttpPageServer> http;
         if (options.http) {
@@ -171,9 +253,17 @@ int run(const quillsim::Options& options) {
         if (options.duration_s) {
             run_for = static_cast<Millis>(*options.duration_s * 1000.0);
         }
-        LoopParts parts{
-            udp,     fleet,           log,   signals, http.get(), std::move(raw), options.raw_on_search,
-            run_for, onvif_udp.get(), &onvif};
+        LoopParts parts{udp,
+                        fleet,
+                        log,
+                        signals,
+                        http.get(),
+                        std::move(raw),
+                        options.raw_on_search,
+                        run_for,
+                        onvif_udp.get(),
+                        &onvif,
+                        services.get()};
         run_event_loop(parts);
         if (onvif_udp) {
             deliver_all_now(*onvif_udp, onvif.byes(monotonic_ms()), log);

@@ -1,6 +1,7 @@
 #include "onvif_device.hpp"
 
 #include "device_fleet.hpp"
+#include "onvif/camera_facts.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,9 +72,7 @@ std::vector<std::string> onvif_scopes(std::size_t index) {
             "onvif://www.onvif.org/hardware/QS-" + k, "onvif://www.onvif.org/location/lab"};
 }
 
-std::string onvif_xaddr(std::string_view address, int http_port) {
-    return "http://" + std::string(address) + ":" + std::to_string(http_port) + "/onvif/device_service";
-}
+std::string onvif_xaddr(std::string_view address, int http_port) { return service_xaddr(address, http_port); }
 
 bool probe_matches(const DiscoveryMessage& probe, const std::vector<QualifiedName>& types,
                    const std::vector<std::string>& scopes) {
@@ -112,6 +111,8 @@ OnvifFleet::OnvifFleet(const OnvifConfig& config) : config_(config), random_(con
             throw std::invalid_argument("camera addresses run past the end of their range");
         }
         Camera camera;
+        camera.ip = *ip;
+        camera.instance_id = config.instance_id;
         camera.xaddrs = onvif_xaddr(format_ipv4(*ip), config.http_port);
         camera.description =
             CameraDescription{onvif_endpoint(*ip, k), camera_types(), onvif_scopes(k),
@@ -120,9 +121,7 @@ OnvifFleet::OnvifFleet(const OnvifConfig& config) : config_(config), random_(con
     }
 }
 
-std::string OnvifFleet::address(std::size_t index) const {
-    return format_ipv4(*offset_ipv4(config_.ip_base, index));
-}
+std::string OnvifFleet::address(std::size_t index) const { return format_ipv4(cameras_.at(index).ip); }
 
 std::string OnvifFleet::random_urn() {
     const std::uint64_t high = random_();
@@ -138,7 +137,7 @@ std::string OnvifFleet::random_urn() {
 }
 
 MessageHeader OnvifFleet::header(Camera& camera, std::string_view to, std::optional<std::string> relates_to) {
-    return MessageHeader{random_urn(), std::move(relates_to), std::string(to), config_.instance_id,
+    return MessageHeader{random_urn(), std::move(relates_to), std::string(to), camera.instance_id,
                          ++camera.sent};
 }
 
@@ -151,7 +150,7 @@ void OnvifFleet::answer_probe(const DiscoveryMessage& probe, Destination from, M
                               OnvifReception& reception) {
     for (std::size_t k = 0; k < cameras_.size(); ++k) {
         Camera& camera = cameras_[k];
-        if (!probe_matches(probe, camera.description.types, camera.description.scopes)) {
+        if (camera.silent || !probe_matches(probe, camera.description.types, camera.description.scopes)) {
             continue;
         }
         ++reception.answered;
@@ -179,7 +178,7 @@ void OnvifFleet::answer_resolve(const DiscoveryMessage& resolve, Destination fro
                                 OutgoingQueue& out, OnvifReception& reception) {
     for (std::size_t k = 0; k < cameras_.size(); ++k) {
         Camera& camera = cameras_[k];
-        if (camera.description.endpoint != resolve.resolve_endpoint) {
+        if (camera.silent || camera.description.endpoint != resolve.resolve_endpoint) {
             continue;
         }
         ++reception.answered;
@@ -221,12 +220,35 @@ std::vector<OutgoingDatagram> OnvifFleet::hellos(Millis now) {
 std::vector<OutgoingDatagram> OnvifFleet::byes(Millis now) {
     std::vector<OutgoingDatagram> out;
     for (std::size_t k = 0; k < cameras_.size(); ++k) {
+        if (cameras_[k].silent) {
+            continue;
+        }
         auto bytes =
             build_bye(header(cameras_[k], kDiscoveryTo, std::nullopt), cameras_[k].description.endpoint);
         out.push_back(datagram(k, now, {kWsDiscoveryGroup, kWsDiscoveryPort}, OutgoingKind::onvif_bye,
                                std::move(bytes)));
     }
     return out;
+}
+
+OutgoingDatagram OnvifFleet::come_back(std::size_t index, Ipv4 address, std::uint64_t instance_id,
+                                       Millis now) {
+    Camera& camera = cameras_.at(index);
+    if (camera.ip != address) {
+        camera.ip = address;
+        camera.xaddrs = onvif_xaddr(format_ipv4(address), config_.http_port);
+        if (camera.description.xaddrs) {
+            camera.description.xaddrs = camera.xaddrs;
+        }
+        ++camera.description.metadata_version;
+    }
+    camera.silent = false;
+    // The instance a camera comes back as is newer than every one before it, even within the same second.
+    camera.instance_id = std::max(instance_id, camera.instance_id + 1);
+    camera.sent = 0;
+    auto bytes = build_hello(header(camera, kDiscoveryTo, std::nullopt), camera.description);
+    return datagram(index, now, {kWsDiscoveryGroup, kWsDiscoveryPort}, OutgoingKind::onvif_hello,
+                    std::move(bytes));
 }
 
 } // namespace quillsim

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
 #include "onvif_messages.hpp"
 #include "outgoing_queue.hpp"
 #include "received_datagram.hpp"
@@ -64,14 +64,25 @@ class OnvifFleet {
     OnvifReception on_datagram(const ReceivedDatagram& datagram, Millis now, OutgoingQueue& out);
 
     std::vector<OutgoingDatagram> hellos(Millis now);
-    std::vector<OutgoingDatagram> byes(Millis now);
+    std::vector<OutgoingDatagram> byes(Millis now); // not from a camera that is rebooting
+
+    // A rebooting camera answers no Probe or Resolve and sends no Bye.
+    void set_silent(std::size_t index, bool silent) { cameras_.at(index).silent = silent; }
+    bool silent(std::size_t index) const { return cameras_.at(index).silent; }
+    // Camera k back from a reboot at `address`: a new instance (instance_id, the wall clock's seconds, or one
+    // above the last; its messages counted afresh), the metadata version raised when the address changed;
+    // returns its Hello.
+    OutgoingDatagram come_back(std::size_t index, Ipv4 address, std::uint64_t instance_id, Millis now);
 
   private:
     struct Camera {
         CameraDescription description; // as announced: without XAddrs under no_xaddrs
         std::string xaddrs;
-        std::uint64_t sent = 0; // messages so far, for AppSequence
+        Ipv4 ip;
+        std::uint64_t instance_id = 0;
+        std::uint64_t sent = 0; // messages so far in this instance, for AppSequence
         bool dropped_first = false;
+        bool silent = false;
     };
 
     MessageHeader header(Camera& camera, std::string_view to, std::optional<std::string> relates_to);

@@ -1,26 +1,18 @@
 #include "onvif_messages.hpp"
 
+#include "onvif/xml_names.hpp"
+
 #include <pugixml.hpp>
 
 #include <array>
-#include <sstream>
 #include <utility>
 
 namespace quillsim {
 
 namespace {
 
-constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kStrcmp0 = "http://schemas.xmlsoap.org/ws/2005/04/discovery/strcmp0";
 constexpr std::string_view kWhitespace = " \t\r\n";
-
-std::string_view trim(std::string_view text) {
-    const auto first = text.find_first_not_of(kWhitespace);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kWhitespace) - first + 1);
-}
 
 std::vector<std::string> split_words(std::string_view text) {
     std::vector<std::string> words;
@@ -33,69 +25,15 @@ std::vector<std::string> split_words(std::string_view text) {
     return words;
 }
 
-// The URI a prefix stands for at `node`: the nearest declaration on it or an ancestor. Nothing for an
-// unbound prefix; the empty prefix with no default namespace is "no namespace".
-std::optional<std::string> namespace_of(pugi::xml_node node, std::string_view prefix) {
-    const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
-    for (; node.type() == pugi::node_element; node = node.parent()) {
-        if (const auto declared = node.attribute(attribute.c_str())) {
-            return std::string(declared.value());
-        }
-    }
-    if (prefix == "xml") {
-        return std::string(kXmlNamespace);
-    }
-    if (prefix.empty()) {
-        return std::string();
-    }
-    return std::nullopt;
-}
-
-QualifiedName resolve(pugi::xml_node scope, std::string_view written) {
-    const auto colon = written.find(':');
-    const std::string_view prefix =
-        colon == std::string_view::npos ? std::string_view() : written.substr(0, colon);
-    const std::string_view local = colon == std::string_view::npos ? written : written.substr(colon + 1);
-    if (const auto uri = namespace_of(scope, prefix)) {
-        return QualifiedName{*uri, std::string(local)};
-    }
-    return QualifiedName{std::string(), std::string(written)};
-}
-
-bool is(pugi::xml_node node, std::string_view uri, std::string_view local) {
-    return node.type() == pugi::node_element &&
-           resolve(node, node.name()) == QualifiedName{std::string(uri), std::string(local)};
-}
-
-pugi::xml_node child(pugi::xml_node parent, std::string_view uri, std::string_view local) {
-    for (pugi::xml_node node : parent.children()) {
-        if (is(node, uri, local)) {
-            return node;
-        }
-    }
-    return {};
-}
-
-pugi::xml_node first_element(pugi::xml_node parent) {
-    for (pugi::xml_node node : parent.children()) {
-        if (node.type() == pugi::node_element) {
-            return node;
-        }
-    }
-    return {};
-}
-
-std::string text_of(pugi::xml_node node) { return std::string(trim(node.text().get())); }
-
 void read_probe(pugi::xml_node probe, DiscoveryMessage& message) {
     message.kind = DiscoveryKind::probe;
     // QNames in the Types list are resolved where they are written, so a sender's own prefixes count.
-    if (const auto types = child(probe, ns::wsd, "Types")) {
+    if (const auto types = child_element(probe, ns::wsd, "Types")) {
         for (const auto& word : split_words(types.text().get())) {
-            message.types.push_back(resolve(types, word));
+            message.types.push_back(resolve_name(types, word));
         }
     }
-    if (const auto scopes = child(probe, ns::wsd, "Scopes")) {
+    if (const auto scopes = child_element(probe, ns::wsd, "Scopes")) {
         message.scopes = split_words(scopes.text().get());
         if (std::string_view(scopes.attribute("MatchBy").value()) == kStrcmp0) {
             message.scope_rule = ScopeRule::exact;
@@ -106,7 +44,7 @@ void read_probe(pugi::xml_node probe, DiscoveryMessage& message) {
 void read_resolve(pugi::xml_node resolve_node, DiscoveryMessage& message) {
     message.kind = DiscoveryKind::resolve;
     message.resolve_endpoint =
-        text_of(child(child(resolve_node, ns::wsa, "EndpointReference"), ns::wsa, "Address"));
+        text_of(child_element(child_element(resolve_node, ns::wsa, "EndpointReference"), ns::wsa, "Address"));
 }
 
 // The prefixes our own messages declare once on the envelope.
@@ -135,10 +73,6 @@ std::string join(const std::vector<std::string>& words) {
     return out;
 }
 
-void add_text(pugi::xml_node parent, const char* name, std::string_view value) {
-    parent.append_child(name).text().set(std::string(value).c_str());
-}
-
 // The envelope with its header; returns the body to fill.
 pugi::xml_node start_envelope(pugi::xml_document& doc, const MessageHeader& header, std::string_view action) {
     auto declaration = doc.append_child(pugi::node_declaration);
@@ -149,12 +83,12 @@ pugi::xml_node start_envelope(pugi::xml_document& doc, const MessageHeader& head
         envelope.append_attribute(("xmlns:" + std::string(prefix)).c_str()) = std::string(uri).c_str();
     }
     auto head = envelope.append_child("soap:Header");
-    add_text(head, "wsa:MessageID", header.message_id);
+    add_text_child(head, "wsa:MessageID", header.message_id);
     if (header.relates_to) {
-        add_text(head, "wsa:RelatesTo", *header.relates_to);
+        add_text_child(head, "wsa:RelatesTo", *header.relates_to);
     }
-    add_text(head, "wsa:To", header.to);
-    add_text(head, "wsa:Action", std::string(ns::wsd) + "/" + std::string(action));
+    add_text_child(head, "wsa:To", header.to);
+    add_text_child(head, "wsa:Action", std::string(ns::wsd) + "/" + std::string(action));
     auto sequence = head.append_child("wsd:AppSequence");
     sequence.append_attribute("InstanceId") = static_cast<unsigned long long>(header.instance_id);
     sequence.append_attribute("MessageNumber") = static_cast<unsigned long long>(header.message_number);
@@ -162,7 +96,7 @@ pugi::xml_node start_envelope(pugi::xml_document& doc, const MessageHeader& head
 }
 
 void add_endpoint(pugi::xml_node parent, std::string_view endpoint) {
-    add_text(parent.append_child("wsa:EndpointReference"), "wsa:Address", endpoint);
+    add_text_child(parent.append_child("wsa:EndpointReference"), "wsa:Address", endpoint);
 }
 
 void describe(pugi::xml_node parent, const CameraDescription& camera) {
@@ -171,18 +105,16 @@ void describe(pugi::xml_node parent, const CameraDescription& camera) {
     for (const auto& type : camera.types) {
         types.push_back(written_name(type));
     }
-    add_text(parent, "wsd:Types", join(types));
-    add_text(parent, "wsd:Scopes", join(camera.scopes));
+    add_text_child(parent, "wsd:Types", join(types));
+    add_text_child(parent, "wsd:Scopes", join(camera.scopes));
     if (camera.xaddrs) {
-        add_text(parent, "wsd:XAddrs", *camera.xaddrs);
+        add_text_child(parent, "wsd:XAddrs", *camera.xaddrs);
     }
-    add_text(parent, "wsd:MetadataVersion", std::to_string(camera.metadata_version));
+    add_text_child(parent, "wsd:MetadataVersion", std::to_string(camera.metadata_version));
 }
 
 std::vector<std::uint8_t> bytes_of(const pugi::xml_document& doc) {
-    std::ostringstream out;
-    doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-    const std::string text = out.str();
+    const std::string text = document_text(doc);
     return {text.begin(), text.end()};
 }
 
@@ -210,19 +142,20 @@ DiscoveryMessage parse_discovery_message(std::span<const std::uint8_t> datagram)
         return message;
     }
     const auto envelope = doc.document_element();
-    if (!is(envelope, ns::soap, "Envelope")) {
+    if (!is_element(envelope, ns::soap, "Envelope")) {
         return message;
     }
-    const auto body = child(envelope, ns::soap, "Body");
-    const auto payload = first_element(body);
-    if (is(payload, ns::wsd, "Probe")) {
+    const auto body = child_element(envelope, ns::soap, "Body");
+    const auto payload = first_child_element(body);
+    if (is_element(payload, ns::wsd, "Probe")) {
         read_probe(payload, message);
-    } else if (is(payload, ns::wsd, "Resolve")) {
+    } else if (is_element(payload, ns::wsd, "Resolve")) {
         read_resolve(payload, message);
     } else {
         return message;
     }
-    message.message_id = text_of(child(child(envelope, ns::soap, "Header"), ns::wsa, "MessageID"));
+    message.message_id =
+        text_of(child_element(child_element(envelope, ns::soap, "Header"), ns::wsa, "MessageID"));
     return message;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
+#include "onvif/xml_names.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -24,14 +25,6 @@ inline constexpr std::string_view wsd = "http://schemas.xmlsoap.org/ws/2005/04/d
 inline constexpr std::string_view dn = "http://www.onvif.org/ver10/network/wsdl";
 inline constexpr std::string_view tds = "http://www.onvif.org/ver10/device/wsdl";
 } // namespace ns
-
-// An XML qualified name with its prefix resolved. An unbound prefix leaves uri empty and keeps the text as
-// written in local, so it names nothing of ours but still shows in the log.
-struct QualifiedName {
-    std::string uri;
-    std::string local;
-    bool operator==(const QualifiedName&) const = default;
-};
 
 // "{uri}local", the way the log writes a type.
 std::string clark_name(const QualifiedName& name);

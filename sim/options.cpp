@@ -4,6 +4,7 @@
 #include "wire_format.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <functional>
 #include <initializer_list>
 #include <utility>
@@ -74,6 +75,31 @@ double parse_seconds(std::string_view name, std::string_view text) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (error != std::errc{} || end != text.data() + text.size() || !(seconds > 0) || seconds > 86400) {
         throw OptionError{std::string(name) + ": expected seconds above 0 and at most 86400, got '" +
+                          std::string(text) + "'"};
+    }
+    return seconds;
+}
+
+// "[K=]VALUE": a rule for camera K, or for every camera.
+template <typename Value>
+CameraRule camera_rule(std::string_view name, std::string_view text,
+                       std::function<Value(std::string_view)> parse, void (*store)(CameraSettings&, Value)) {
+    CameraRule rule;
+    if (const auto equals = text.find('='); equals != std::string_view::npos) {
+        rule.camera = parse_number<std::size_t>(name, text.substr(0, equals), 0, kMaxOnvifDevices - 1);
+        text = text.substr(equals + 1);
+    }
+    const Value value = parse(text);
+    rule.apply = [store, value](CameraSettings& settings) { store(settings, value); };
+    return rule;
+}
+
+double parse_offset(std::string_view text) {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    // Ten years either way: enough for any clock a camera keeps.
+    if (error != std::errc{} || end != text.data() + text.size() || !(std::fabs(seconds) <= 315360000)) {
+        throw OptionError{"--onvif-clock-offset: expected [K=]SECONDS, within ten years, got '" +
                           std::string(text) + "'"};
     }
     return seconds;
@@ -160,6 +186,59 @@ const std::map<std::string_view, ValueHandler>& value_options() {
         {"--onvif-ip-base",
          [](Options& o, std::string_view v) { o.onvif_ip_base = parse_address("--onvif-ip-base", v); }},
         {"--onvif-raw-file", [](Options& o, std::string_view v) { o.onvif_raw_files.emplace_back(v); }},
+        {"--onvif-user",
+         [](Options& o, std::string_view v) {
+             if (v.empty() || v.find_first_of(":\"<>&") != std::string_view::npos) {
+                 throw OptionError{"--onvif-user: expected a name without : \" < > or &"};
+             }
+             o.onvif_user = std::string(v);
+         }},
+        {"--onvif-password-file",
+         [](Options& o, std::string_view v) { o.onvif_password_file = std::string(v); }},
+        {"--onvif-reboot-s",
+         [](Options& o, std::string_view v) {
+             o.onvif_reboot_s = parse_number<int>("--onvif-reboot-s", v, 0, 3600);
+         }},
+        {"--onvif-clock-offset",
+         [](Options& o, std::string_view v) {
+             o.onvif_rules.push_back(
+                 camera_rule<double>("--onvif-clock-offset", v, parse_offset,
+                                     [](CameraSettings& s, double x) { s.clock_offset_s = x; }));
+         }},
+        {"--onvif-auth",
+         [](Options& o, std::string_view v) {
+             o.onvif_rules.push_back(camera_rule<AuthMode>(
+                 "--onvif-auth", v,
+                 [](std::string_view t) {
+                     return parse_choice<AuthMode>("--onvif-auth", t,
+                                                   {{"token", AuthMode::token},
+                                                    {"digest", AuthMode::digest},
+                                                    {"both", AuthMode::both}});
+                 },
+                 [](CameraSettings& s, AuthMode x) { s.auth = x; }));
+         }},
+        {"--onvif-reboot-needed",
+         [](Options& o, std::string_view v) {
+             o.onvif_rules.push_back(camera_rule<bool>(
+                 "--onvif-reboot-needed", v,
+                 [](std::string_view t) {
+                     return parse_choice<bool>("--onvif-reboot-needed", t,
+                                               {{"true", true}, {"false", false}});
+                 },
+                 [](CameraSettings& s, bool x) { s.reboot_needed = x; }));
+         }},
+        {"--onvif-fault",
+         [](Options& o, std::string_view v) {
+             o.onvif_rules.push_back(camera_rule<CameraFault>(
+                 "--onvif-fault", v,
+                 [](std::string_view t) {
+                     return parse_choice<CameraFault>("--onvif-fault", t,
+                                                      {{"none", CameraFault::none},
+                                                       {"hang", CameraFault::hang},
+                                                       {"huge", CameraFault::huge}});
+                 },
+                 [](CameraSettings& s, CameraFault x) { s.fault = x; }));
+         }},
         {"--seed",
          [](Options& o, std::string_view v) {
              o.seed = parse_number<std::uint64_t>("--seed", v, 0, UINT64_MAX);
@@ -217,6 +296,19 @@ void check_combinations(const Options& o) {
     }
     if ((o.onvif_no_xaddrs || o.onvif_drop_first) && o.onvif == 0) {
         throw OptionError{"--onvif-no-xaddrs and --onvif-drop-first need cameras: add --onvif N"};
+    }
+    for (const auto& rule : o.onvif_rules) {
+        if (rule.camera && *rule.camera >= o.onvif) {
+            throw OptionError{"--onvif-*: there is no camera " + std::to_string(*rule.camera) + " among " +
+                              std::to_string(o.onvif)};
+        }
+    }
+    if (o.onvif_password_file && !o.onvif_user) {
+        throw OptionError{"--onvif-password-file needs --onvif-user NAME"};
+    }
+    if (o.onvif == 0 && (o.onvif_user || !o.onvif_rules.empty())) {
+        throw OptionError{"--onvif-user, --onvif-auth, --onvif-clock-offset, --onvif-reboot-needed and "
+                          "--onvif-fault need cameras: add --onvif N"};
     }
     if (o.flood_s && o.speaks_onvif()) {
         throw OptionError{"--flood runs alone: it takes no --onvif or --onvif-raw-file"};
@@ -280,6 +372,16 @@ FleetConfig make_fleet_config(const Options& options, std::uint64_t seed) {
     config.seed = seed;
     config.moves = options.moves;
     return config;
+}
+
+CameraSettings camera_settings(const Options& options, std::size_t index) {
+    CameraSettings settings;
+    for (const auto& rule : options.onvif_rules) {
+        if (!rule.camera || *rule.camera == index) {
+            rule.apply(settings);
+        }
+    }
+    return settings;
 }
 
 OnvifConfig make_onvif_config(const Options& options, std::uint64_t seed, std::uint64_t instance_id) {

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "device_fleet.hpp"
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
 #include "mac_address.hpp"
+#include "onvif/camera_service.hpp"
 #include "onvif_device.hpp"
-#include "sim_clock.hpp"
+#include "base/sim_clock.hpp"
 #include "simulated_device.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +25,12 @@ inline constexpr std::size_t kMaxDevices = 10000;
 struct RawSource {
     std::vector<std::uint8_t> bytes; // from --raw
     std::optional<std::string> file; // from --raw-file
+};
+
+// One per-camera option ("[K=]VALUE"): for camera K only, or for every camera; later ones win.
+struct CameraRule {
+    std::optional<std::size_t> camera;
+    std::function<void(CameraSettings&)> apply;
 };
 
 struct Options {
@@ -61,6 +69,11 @@ struct Options {
     bool onvif_no_xaddrs = false;
     bool onvif_drop_first = false;
     std::vector<std::string> onvif_raw_files; // read when the tool starts, like --raw-file
+    std::optional<std::string> onvif_user;
+    std::optional<std::string>
+        onvif_password_file; // the password is read when the tool starts, never an option
+    double onvif_reboot_s = 3;
+    std::vector<CameraRule> onvif_rules;
 
     // The WS-Discovery socket is opened for cameras and for crafted replies to Probes.
     bool speaks_onvif() const { return onvif > 0 || !onvif_raw_files.empty(); }
@@ -76,6 +89,9 @@ struct ParsedOptions {
 ParsedOptions parse_options(std::span<const std::string_view> args);
 
 FleetConfig make_fleet_config(const Options& options, std::uint64_t seed);
+
+// Camera k's settings: the defaults, then every rule for all cameras or for k, in command-line order.
+CameraSettings camera_settings(const Options& options, std::size_t index);
 
 // Without the crafted templates, which main reads from their files.
 OnvifConfig make_onvif_config(const Options& options, std::uint64_t seed, std::uint64_t instance_id);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim_clock.hpp"
+#include "base/sim_clock.hpp"
 
 #include <chrono>
 

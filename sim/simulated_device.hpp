@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
 #include "mac_address.hpp"
-#include "sim_clock.hpp"
+#include "base/sim_clock.hpp"
 
 #include <optional>
 #include <string>

@@ -60,6 +60,34 @@ ONVIF cameras (WS-Discovery on UDP 3702, group 239.255.255.250, same interface)
                         {{RelatesTo}} in it replaced by the Probe's MessageID; repeatable
   --delay and --jitter hold back ProbeMatches and ResolveMatches as they do quill answers
 
+ONVIF device service (SOAP 1.2 over HTTP POST at each camera's XAddr, TCP --http-port)
+  Each camera puts its address on the simulator's link (lab addresses only) and serves
+  GetSystemDateAndTime, GetCapabilities (anyone), GetDeviceInformation,
+  GetNetworkInterfaces, GetNetworkDefaultGateway, SetNetworkInterfaces,
+  SetNetworkDefaultGateway, SystemReboot, media GetProfiles and GetStreamUri (the user).
+  A reboot (SystemReboot, or SetNetworkInterfaces without RebootNeeded) makes the camera
+  silent for --onvif-reboot-s seconds: no address, no answers; then it holds its new
+  address and says Hello from there. Options marked [K=] apply to camera K only when
+  K= is given, else to every camera; later ones win.
+  --onvif-user NAME     the cameras' one user; without it every call is served
+  --onvif-password-file FILE
+                        the user's password (one line); else from the environment
+                        variable QUILLSIM_ONVIF_PASSWORD. Never an option value
+  --onvif-auth [K=]token|digest|both
+                        token (default): WS-Security UsernameToken with PasswordDigest,
+                        HTTP 400 ter:NotAuthorized without; digest: HTTP Digest only (MD5,
+                        qop=auth), HTTP 401 with a challenge without; both: either
+  --onvif-clock-offset [K=]SECONDS
+                        the camera's clock runs SECONDS ahead (negative: behind); a
+                        UsernameToken's Created must lie within 300 s of it
+  --onvif-reboot-needed [K=]true|false
+                        true: SetNetworkInterfaces answers RebootNeeded true and the new
+                        address waits for SystemReboot (default false: it reboots at once)
+  --onvif-reboot-s S    how long a reboot keeps a camera silent, 0 to 3600 (default 3)
+  --onvif-fault [K=]none|hang|huge
+                        hang: read every call and never answer; huge: every answer padded
+                        past 2 MiB
+
 Crafted datagrams (hostile-input tests)
   --raw HEX             a datagram as hex digits, spaces allowed ("" = empty); repeatable
   --raw-file PATH       a file's bytes as one datagram; repeatable
@@ -87,8 +115,8 @@ Running
   -h, --help            this text
 
 Standard error gets "quillsim: ready" once the socket is bound and joined; wait for it.
-Exit status: 0 normal end, 1 socket or log file failure, 2 bad option, unreadable
---raw-file or unsafe environment.
+Exit status: 0 normal end, 1 socket, log file or camera link failure, 2 bad option,
+unreadable --raw-file or password, or unsafe environment.
 
 Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind")
   received on port 5556:
@@ -115,6 +143,12 @@ Log lines (every line has "t": Unix time in seconds with milliseconds, and "kind
   other:
     {"t", "kind": "changed", "mac", "old", "new"}   a device took a new address
     {"t", "kind": "onvif-dropped", "device", "dst", "dport"}   --onvif-drop-first
+    {"t", "kind": "onvif-call", "device", "ip", "src", "sport", "operation", "auth",
+     "user", "result", "status", "len"[, "detail"]}   a device service call: auth
+                                                      "none"|"token"|"digest"; result
+                                                      "ok"|"fault"|"needed"|"refused"|"hung"
+    {"t", "kind": "onvif-reboot", "device", "ip", "seconds"}   a camera goes silent
+    {"t", "kind": "onvif-back", "device", "old", "ip", "prefix_length"}   back from it
     {"t", "kind": "refused", "dst", "dport", "len", ...}   not sent: destination outside
                                                       the lab ranges
     {"t", "kind": "send-error", "dst", "dport", "len", ..., "error"}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
 #include "mac_address.hpp"
 
 #include <cstdint>

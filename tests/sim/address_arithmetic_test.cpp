@@ -1,4 +1,4 @@
-#include "ipv4_address.hpp"
+#include "base/ipv4_address.hpp"
 #include "mac_address.hpp"
 
 #include <gtest/gtest.h>

@@ -30,6 +30,24 @@ TEST(Options, DefaultsDescribeOneDeviceAnsweringUnicast) {
     EXPECT_FALSE(o.log_path);
 }
 
+TEST(Options, PerCameraSettingsApplyInCommandLineOrderAndNameOnlyCamerasThatExist) {
+    const Options o = parse_ok({"--onvif", "3", "--onvif-auth", "digest", "--onvif-auth", "2=token",
+                                "--onvif-clock-offset=-3600.5", "--onvif-reboot-needed", "1=true",
+                                "--onvif-fault", "0=hang", "--onvif-user", "installer"});
+    EXPECT_EQ(camera_settings(o, 0).auth, AuthMode::digest);
+    EXPECT_EQ(camera_settings(o, 2).auth, AuthMode::token);
+    EXPECT_EQ(camera_settings(o, 1).clock_offset_s, -3600.5);
+    EXPECT_TRUE(camera_settings(o, 1).reboot_needed);
+    EXPECT_FALSE(camera_settings(o, 2).reboot_needed);
+    EXPECT_EQ(camera_settings(o, 0).fault, CameraFault::hang);
+    EXPECT_EQ(camera_settings(o, 1).fault, CameraFault::none);
+
+    EXPECT_FALSE(parse({"--onvif", "3", "--onvif-auth", "3=digest"}).options) << "there is no camera 3";
+    EXPECT_FALSE(parse({"--onvif", "3", "--onvif-password-file", "pw"}).options) << "a password needs a user";
+    EXPECT_FALSE(parse({"--onvif-user", "installer"}).options) << "a user needs cameras";
+    EXPECT_FALSE(parse({"--onvif", "1", "--onvif-password", "x"}).options) << "no option takes the password";
+}
+
 TEST(Options, AcceptsSeparateAndInlineValues) {
     const Options o = parse_ok({"--devices",   "25",          "--mac-base=02:00:00:00:00:f0",
                                 "--ip-base",   "10.1.2.3",    "--http-port=8080",
