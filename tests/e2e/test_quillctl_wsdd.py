@@ -13,11 +13,14 @@ import quillctl_runner as ctl
 
 
 class Wsdd(lab.Process):
-    """wsdd on one segment's lan-side interface, IPv4 only, with a UUID of the test's choosing."""
+    """wsdd on one segment's lan-side address, IPv4 only, with a UUID of the test's choosing."""
 
     def __init__(self, logs, segment_number, device_uuid, name):
         segment = lab.segment(segment_number)
-        argv = ["ip", "netns", "exec", segment.lan_ns, "/usr/sbin/wsdd", "-i", segment.lan_if, "-4",
+        # By its address, not the interface: by the interface wsdd also serves every address of the
+        # simulated cameras on that link (still there after earlier tests, whose quillsim is killed) and
+        # may answer with an XAddr at one of them.
+        argv = ["ip", "netns", "exec", segment.lan_ns, "/usr/sbin/wsdd", "-i", segment.lan_ip, "-4",
                 "-U", device_uuid, "-n", f"LABHOST{segment_number}", "-v"]
         super().__init__(name, argv, Path(logs) / f"{name}.log", stderr=subprocess.PIPE)
         self._reader = lab.LineReader(self.popen.stderr, echo=lab.TextSink(self._log))
