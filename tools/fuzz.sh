@@ -3,6 +3,7 @@
 #   reply_fuzzer  the reply parser and the device table  (seeds: tests/fuzz/corpus)
 #   plan_fuzzer   quillctl's plan reader and checks      (seeds: tests/fuzz/plan_corpus)
 #   wsd_fuzzer    quillctl's WS-Discovery reader         (seeds: tests/fuzz/wsd_corpus)
+#   soap_fuzzer   quillctl's SOAP answer reader          (seeds: tests/fuzz/soap_corpus)
 #   tools/fuzz.sh [SECONDS]     default 60 each; e.g. tools/fuzz.sh 3600 for an hour each
 # New inputs are kept in build/fuzz/<fuzzer>-corpus (the committed seeds stay as they are); a crash
 # leaves its input in build/fuzz/ as crash-*, which then belongs in the seeds with a regression test.
@@ -11,7 +12,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
 build=$root/build/fuzz
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DQM_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target reply_fuzzer plan_fuzzer wsd_fuzzer >/dev/null
+cmake --build "$build" -j2 --target reply_fuzzer plan_fuzzer wsd_fuzzer soap_fuzzer >/dev/null
 cd "$build"
 
 # fuzz NAME SEEDS MAX_LEN
@@ -35,5 +36,6 @@ failed=0
 fuzz reply_fuzzer "$root/tests/fuzz/corpus" 70010 || failed=1
 fuzz plan_fuzzer "$root/tests/fuzz/plan_corpus" 16384 || failed=1
 fuzz wsd_fuzzer "$root/tests/fuzz/wsd_corpus" 65536 || failed=1
+fuzz soap_fuzzer "$root/tests/fuzz/soap_corpus" 65536 || failed=1
 ((failed == 0)) || exit 1
 echo "fuzz: no crash, no broken invariant"

@@ -12,8 +12,9 @@ PACKAGES=(
     # quillctl and the simulator (the Windows build compiles the same version from Debian's source,
     # see tools/fetch-sources.sh)
     libcli11-dev nlohmann-json3-dev libpugixml-dev curl
-    # the simulated cameras' authentication: SHA-1, MD5, Base64 and random nonces from libcrypto
-    libssl-dev
+    # quillctl on Linux: HTTP to the cameras' device services; SHA-1, MD5, Base64 and random nonces
+    # from libcrypto, for quillctl's and the simulated cameras' authentication
+    libcurl4-openssl-dev libssl-dev
     # the fuzzers (libFuzzer comes with clang's runtime); clang also builds the Linux package
     clang libclang-rt-14-dev
     # the downloads: CPack's .deb needs dpkg-shlibdeps, its manual pages help2man; their checks run

@@ -27,7 +27,8 @@ Exit status:
   2  bad usage: an unknown command, option or interface, a refused address, an unreadable plan, a plan
      with errors, a change asked of a WS-Discovery device
   3  a change not confirmed within the wait, confirmed with another address than asked, or not sent
-     because a change it waited for failed
+     because a change it waited for failed; for info and find --details: a camera refused the
+     credentials or did not tell its details
   4  a named device not found (for apply: the plan's only errors are MACs that did not answer; for
      find: fewer than --count devices answered))";
 
@@ -41,11 +42,36 @@ void AddInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces)
         ->allow_extra_args(false);
 }
 
+const char* const kCredentialsHelp = R"(
+Camera credentials: --user NAME with the password from the environment variable QUILLCTL_PASSWORD,
+else --password-file, else typed on the terminal (not echoed); --credentials FILE gives them per camera,
+one line each: ENDPOINT|MAC|* USER PASSWORD (lines starting with # skipped; on Linux the file must not be
+readable by group or others). The password travels only as a digest: WS-Security UsernameToken with
+PasswordDigest, or HTTP Digest when the camera asks for it; never Basic.)";
+
+void AddCredentialOptions(CLI::App& command, CredentialOptions& credentials) {
+    command.add_option("--user", credentials.user, "The cameras' user name")->type_name("NAME");
+    command
+        .add_option("--password-file", credentials.passwordFile,
+                    "Read the password from FILE's first line (when QUILLCTL_PASSWORD is not set)")
+        ->type_name("FILE");
+    command.add_option("--credentials", credentials.credentialsFile, "Per-camera user names and passwords")
+        ->type_name("FILE");
+}
+
 CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& value, const std::string& help) {
     return command.add_option(name, value, help)
         ->type_name("SECONDS")
         ->check(CLI::Range(0.001, 86400.0).description(""))
         ->capture_default_str();
+}
+
+CLI::Option* AddOutputOption(CLI::App& command, std::string& path) {
+    return command
+        .add_option("-o,--output", path,
+                    "Write the list to FILE instead, in UTF-8 (CSV with a byte order mark, for "
+                    "spreadsheets), replacing the file at once when the list is complete")
+        ->type_name("FILE");
 }
 
 // A reader that went away (a closed pipe) ends the run quietly, as it ends other tools; any other
@@ -108,13 +134,11 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
                                         "interrupted (Ctrl-C)")
                              ->excludes(findTimeout)
                              ->excludes(count);
-    findCommand
-        ->add_option("-o,--output", find.outputPath,
-                     "Write the list to FILE instead, in UTF-8 (CSV with a byte order mark, for "
-                     "spreadsheets), replacing the file at once when the search ends")
-        ->type_name("FILE")
-        ->excludes(watch);
-    findCommand->footer(kExitStatusText);
+    findCommand->add_flag("--details", find.details,
+                          "Also ask each ONVIF camera's device service what it is (as info does)");
+    AddOutputOption(*findCommand, find.outputPath)->excludes(watch);
+    AddCredentialOptions(*findCommand, find.credentials);
+    findCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
 
     SetIpOptions setIp;
     CLI::App* setIpCommand = app.add_subcommand(
@@ -186,6 +210,27 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     AddSeconds(*webCommand, "--find-timeout", web.findTimeoutSeconds, "How long to search for the device");
     webCommand->footer(kExitStatusText);
 
+    InfoOptions info;
+    std::string infoFormat = "table";
+    CLI::App* infoCommand = app.add_subcommand(
+        "info", "Ask ONVIF cameras through their device service what they are: maker, model, firmware, "
+                "serial, MAC, DHCP, prefix length and gateway");
+    infoCommand
+        ->add_option(
+            "DEVICE", info.targets,
+            "A camera's MAC, IPv4 address or endpoint (urn:...); repeatable. None: every camera that "
+            "answers the search")
+        ->type_name("MAC|IP|ENDPOINT");
+    AddInterfaceOption(*infoCommand, info.interfaces);
+    AddSeconds(*infoCommand, "--find-timeout", info.findTimeoutSeconds, "How long to search for the cameras");
+    infoCommand->add_option("-f,--format", infoFormat, "As for find")
+        ->type_name("table|csv|json|jsonl")
+        ->check(CLI::IsMember({"table", "csv", "json", "jsonl"}).description(""))
+        ->capture_default_str();
+    AddOutputOption(*infoCommand, info.outputPath);
+    AddCredentialOptions(*infoCommand, info.credentials);
+    infoCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
+
     // CLI11 would answer `quillctl bogus --help` with the main help and status 0.
     if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
         const std::function<bool(const CLI::App*)> all = [](const CLI::App*) { return true; };
@@ -232,6 +277,9 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
             status = RunSetIp(host, setIp, out, err);
         } else if (applyCommand->parsed()) {
             status = RunApply(host, apply, out, err);
+        } else if (infoCommand->parsed()) {
+            info.format = *ParseRowFormat(infoFormat);
+            status = RunInfo(host, info, out, err);
         } else {
             status = RunWeb(host, web, out, err);
         }

@@ -1,5 +1,5 @@
 #pragma once
-// The four commands, each given its options already read from the command line. They print results to
+// The commands, each given its options already read from the command line. They print results to
 // `out` and warnings and progress to `err`, return the exit status and throw CommandError for any
 // other ending.
 #include <optional>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "credential_options.h"
 #include "host.h"
 #include "row_formats.h"
 #include "wsd_names.h"
@@ -25,6 +26,8 @@ struct FindOptions {
     RowFormat format = RowFormat::Table;
     bool watch = false;
     std::string outputPath; // empty: standard output
+    bool details = false;   // ask each ONVIF camera's device service too
+    CredentialOptions credentials;
 };
 
 struct SetIpOptions {
@@ -53,9 +56,20 @@ struct WebOptions {
     double findTimeoutSeconds = 2.0;
 };
 
+// What ONVIF cameras say of themselves through their device service.
+struct InfoOptions {
+    std::vector<std::string> interfaces;
+    std::vector<std::string> targets; // MACs, IPv4 addresses or endpoints; none: every camera found
+    double findTimeoutSeconds = 2.0;
+    RowFormat format = RowFormat::Table;
+    std::string outputPath; // empty: standard output
+    CredentialOptions credentials;
+};
+
 int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostream& err);
 int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::ostream& err);
 int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::ostream& err);
 int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostream& err);
+int RunInfo(Host& host, const InfoOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace quillctl

@@ -29,6 +29,17 @@ struct DeviceRow {
     std::string hardware;      // the same
     std::string xaddr;         // escaped as the address is
     bool duplicateMac = false; // its MAC is heard on another link too (a row per link)
+    // Appended for `info` and `find --details`: what a camera's device service said (the texts the
+    // camera chose escaped as a name, the gateway as an address); empty (and prefix_length none) when
+    // not asked or not answered.
+    std::string manufacturer;
+    std::string model;
+    std::string firmware;
+    std::string serial;
+    std::string dhcp; // "true" or "false"
+    std::optional<int> prefixLength;
+    std::string gateway;
+    std::string auth; // "none", "ok", "needed" or "refused"
 
     bool operator==(const DeviceRow&) const = default;
 };

@@ -1,15 +1,15 @@
 #include <algorithm>
 #include <map>
-#include <sstream>
 
+#include "camera_rows.h"
 #include "commands.h"
 #include "device_rows.h"
 #include "exit_status.h"
+#include "rows_destination.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
 #include "text_escape.h"
-#include "text_files.h"
 
 namespace quillctl {
 
@@ -67,31 +67,24 @@ void ReportIgnored(const Search& search, std::ostream& err) {
         err << "quillctl: note: " << summary << '\n';
 }
 
-// find --output: the whole list, written at the end and at once. UTF-8, and CSV with a byte order mark,
-// which spreadsheets need to read the names as UTF-8 (JSON has none: parsers would choke on it).
-void WriteOutputFile(const FindOptions& options, const std::string& rows) {
-    std::string error;
-    const std::string mark = options.format == RowFormat::Csv ? "\xEF\xBB\xBF" : "";
-    if (!WriteFileAtomically(options.outputPath, mark + rows, error))
-        throw CommandError(kExitFailure, "cannot write " + EscapeName(options.outputPath) + ": " + error);
-}
-
 } // namespace
 
 int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, std::ostream& err) {
     if (options.watch && options.format == RowFormat::Json)
         throw CommandError(kExitUsage,
                            "--watch prints changes as they come: use --format table, csv or jsonl");
-    std::ostringstream fileOut;
-    const bool toFile = !options.outputPath.empty();
-    if (toFile) {
-        if (options.watch)
-            throw CommandError(kExitUsage, "--output writes the list when the search ends: not with --watch");
-        std::string error;
-        if (!CanWriteFile(options.outputPath, error))
-            throw CommandError(kExitFailure, "cannot write " + EscapeName(options.outputPath) + ": " + error);
-    }
-    std::ostream& out = toFile ? fileOut : terminalOut;
+    if (options.watch && !options.outputPath.empty())
+        throw CommandError(kExitUsage, "--output writes the list when the search ends: not with --watch");
+    if (options.details && (options.watch || options.format == RowFormat::Jsonl))
+        throw CommandError(kExitUsage, "--details asks the cameras once the search is over: not with --watch "
+                                       "or --format jsonl");
+    if (options.details && options.protocol == FindProtocol::Quill)
+        throw CommandError(kExitUsage, "--details needs --protocol onvif or all");
+    RowsDestination destination(terminalOut, options.outputPath, options.format);
+    std::ostream& out = destination.out();
+    onvif::CredentialBook credentials;
+    if (options.details)
+        credentials = LoadCredentials(host, options.credentials);
     const SearchProtocols protocols = ProtocolsOf(options);
     WireOptions wireOptions;
     wireOptions.onvif = protocols.onvif;
@@ -131,11 +124,14 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, s
     }
     search.RequireSent();
     search.HintIfSilent(host.NoReplyHint());
-    if (!streaming)
-        WriteRows(out, options.format, rows(), protocols.onvif);
-    out.flush();
-    if (toFile)
-        WriteOutputFile(options, fileOut.str());
+    size_t undescribed = 0;
+    if (!streaming) {
+        std::vector<DeviceRow> found = rows();
+        if (options.details && out) // a reader that went away needs no camera asked
+            undescribed = AddCameraDetails(host, credentials, search.list(), found, err);
+        WriteRows(out, options.format, found, protocols.onvif, options.details);
+    }
+    destination.Finish();
     ReportIgnored(search, err);
     if (end == PaceEnd::Interrupted)
         throw CommandError(kExitFailure, "interrupted");
@@ -145,6 +141,9 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, s
                                               " devices answered within " +
                                               SecondsText(options.timeoutSeconds) + " s");
     }
+    if (undescribed > 0)
+        throw CommandError(kExitNotConfirmed,
+                           std::to_string(undescribed) + " cameras did not tell their details");
     return kExitDone;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the commands need from the platform (Linux or Windows): the interface list, the sockets, the
-// neighbours that answer ARP, the terminal and the browser.
+// neighbours that answer ARP, the terminal, the browser, HTTP and crypto for the cameras' device
+// services, and the secrets' sources.
 #include <map>
 #include <memory>
 #include <optional>
@@ -9,6 +10,8 @@
 
 #include "links.h"
 #include "mac_argument.h"
+#include "onvif/crypto.h"
+#include "onvif/http_transport.h"
 #include "output_sink.h"
 #include "wire.h"
 
@@ -51,6 +54,19 @@ class Host {
     // What may keep every reply away on this platform and how to undo it (Windows: its firewall), said
     // when searches went out and not one datagram came back; empty where there is nothing to say.
     virtual std::string NoReplyHint() { return {}; }
+
+    virtual onvif::HttpTransport& Http() = 0;
+    virtual onvif::Crypto& PlatformCrypto() = 0;
+
+    // An environment variable's value; nullopt when it is not set.
+    virtual std::optional<std::string> Environment(const std::string& name) = 0;
+    // One line typed on the terminal without echo, after `prompt` on the terminal; nullopt when standard
+    // input is no terminal.
+    virtual std::optional<std::string> ReadPasswordFromTerminal(const std::string& prompt) = 0;
+    // A file holding passwords, whole. Throws CommandError (exit 2) when it cannot be read, or (Linux)
+    // when its group or others may read it; the message names the file, never its content.
+    virtual std::string ReadSecretFile(const std::string& path) = 0;
+    static constexpr size_t kMaxSecretFileBytes = 1 << 20;
 };
 
 } // namespace quillctl

@@ -10,19 +10,23 @@
 namespace quillctl {
 
 const char* const kRowColumns[kRowColumnCount] = {
-    "number", "ip",       "mac",      "http_port", "interface", "in_subnet", "duplicate_ip",
-    "source", "protocol", "endpoint", "name",      "hardware",  "xaddr",     "duplicate_mac"};
+    "number",   "ip",       "mac",  "http_port",     "interface", "in_subnet",     "duplicate_ip", "source",
+    "protocol", "endpoint", "name", "hardware",      "xaddr",     "duplicate_mac", "manufacturer", "model",
+    "firmware", "serial",   "dhcp", "prefix_length", "gateway",   "auth"};
 
 namespace {
 
 using TableLine = std::vector<std::string>;
 using TableWidths = std::vector<size_t>;
 
-TableLine TableHeader(bool onvifColumns) {
+TableLine TableHeader(bool onvifColumns, bool detailColumns = false) {
     TableLine header = {"#",         "IP",        "MAC",           "HTTP",  "INTERFACE",
                         "IN SUBNET", "DUPLICATE", "MAC ELSEWHERE", "SOURCE"};
     if (onvifColumns)
         header.insert(header.end(), {"PROTOCOL", "NAME", "HARDWARE", "XADDR"});
+    if (detailColumns)
+        header.insert(header.end(),
+                      {"MANUFACTURER", "MODEL", "FIRMWARE", "SERIAL", "DHCP", "PREFIX", "GATEWAY", "AUTH"});
     return header;
 }
 
@@ -40,7 +44,11 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 const char* TrueFalse(bool value) { return value ? "true" : "false"; }
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
-TableLine TableCells(const DeviceRow& row, bool onvifColumns) {
+std::string PrefixText(const DeviceRow& row) {
+    return row.prefixLength ? std::to_string(*row.prefixLength) : "";
+}
+
+TableLine TableCells(const DeviceRow& row, bool onvifColumns, bool detailColumns = false) {
     std::string interfaceCell = row.interfaceAddress;
     if (!row.interfaceName.empty())
         interfaceCell += " (" + row.interfaceName + ")";
@@ -55,6 +63,10 @@ TableLine TableCells(const DeviceRow& row, bool onvifColumns) {
                        row.source + (row.sourceDiffers ? " (not its IP)" : "")};
     if (onvifColumns)
         cells.insert(cells.end(), {row.protocol, OrDash(row.name), OrDash(row.hardware), OrDash(row.xaddr)});
+    if (detailColumns)
+        cells.insert(cells.end(),
+                     {OrDash(row.manufacturer), OrDash(row.model), OrDash(row.firmware), OrDash(row.serial),
+                      OrDash(row.dhcp), OrDash(PrefixText(row)), OrDash(row.gateway), OrDash(row.auth)});
     return cells;
 }
 
@@ -102,11 +114,27 @@ void WriteSummary(std::ostream& out, const std::vector<DeviceRow>& rows) {
 // so no cell can start a formula).
 std::string CsvLine(const DeviceRow& row) {
     std::string line = CsvField(std::to_string(row.number));
-    for (const std::string& cell :
-         {row.ip, row.mac, row.httpPort ? std::to_string(*row.httpPort) : "", row.interfaceAddress,
-          std::string(TrueFalse(row.inSubnet)), std::string(TrueFalse(row.duplicateIp)), row.source,
-          row.protocol, row.endpoint, row.name, row.hardware, row.xaddr,
-          std::string(TrueFalse(row.duplicateMac))})
+    for (const std::string& cell : {row.ip,
+                                    row.mac,
+                                    row.httpPort ? std::to_string(*row.httpPort) : "",
+                                    row.interfaceAddress,
+                                    std::string(TrueFalse(row.inSubnet)),
+                                    std::string(TrueFalse(row.duplicateIp)),
+                                    row.source,
+                                    row.protocol,
+                                    row.endpoint,
+                                    row.name,
+                                    row.hardware,
+                                    row.xaddr,
+                                    std::string(TrueFalse(row.duplicateMac)),
+                                    row.manufacturer,
+                                    row.model,
+                                    row.firmware,
+                                    row.serial,
+                                    row.dhcp,
+                                    PrefixText(row),
+                                    row.gateway,
+                                    row.auth})
         line += "," + CsvField(cell);
     return line;
 }
@@ -140,6 +168,16 @@ nlohmann::ordered_json RowJson(const DeviceRow& row) {
     object["hardware"] = TextOrNull(row.hardware);
     object["xaddr"] = TextOrNull(row.xaddr);
     object["duplicate_mac"] = row.duplicateMac;
+    object["manufacturer"] = TextOrNull(row.manufacturer);
+    object["model"] = TextOrNull(row.model);
+    object["firmware"] = TextOrNull(row.firmware);
+    object["serial"] = TextOrNull(row.serial);
+    object["dhcp"] =
+        row.dhcp.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(row.dhcp == "true");
+    object["prefix_length"] =
+        row.prefixLength ? nlohmann::ordered_json(*row.prefixLength) : nlohmann::ordered_json(nullptr);
+    object["gateway"] = TextOrNull(row.gateway);
+    object["auth"] = TextOrNull(row.auth);
     return object;
 }
 
@@ -162,13 +200,14 @@ std::optional<RowFormat> ParseRowFormat(std::string_view name) {
     return std::nullopt;
 }
 
-void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows, bool onvifColumns) {
+void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows, bool onvifColumns,
+               bool detailColumns) {
     switch (format) {
     case RowFormat::Table: {
-        std::vector<TableLine> lines{TableHeader(onvifColumns)};
+        std::vector<TableLine> lines{TableHeader(onvifColumns, detailColumns)};
         TableWidths widths(lines.front().size());
         for (const DeviceRow& row : rows)
-            lines.push_back(TableCells(row, onvifColumns));
+            lines.push_back(TableCells(row, onvifColumns, detailColumns));
         for (const TableLine& line : lines)
             for (size_t i = 0; i < widths.size(); ++i)
                 widths[i] = std::max(widths[i], line[i].size());

@@ -15,9 +15,9 @@ enum class RowFormat { Table, Csv, Json, Jsonl };
 std::optional<RowFormat> ParseRowFormat(std::string_view name);
 
 // The whole list at once. `onvifColumns`: the table shows protocol, name, hardware and XAddr too (CSV
-// and JSON always carry every field).
+// and JSON always carry every field). `detailColumns`: and what the cameras' device services said.
 void WriteRows(std::ostream& out, RowFormat format, const std::vector<DeviceRow>& rows,
-               bool onvifColumns = false);
+               bool onvifColumns = false, bool detailColumns = false);
 
 // Row by row, as devices appear or change: a header first (table and CSV), then one line per row.
 // The table's columns have fixed widths here, since later rows are not known yet: the longest plain
@@ -28,7 +28,7 @@ void WriteStreamRow(std::ostream& out, RowFormat format, size_t longestInterface
                     const DeviceRow& row);
 
 // The CSV header line's columns, in order; a plan adds "new_ip". Later versions only append.
-inline constexpr size_t kRowColumnCount = 14;
+inline constexpr size_t kRowColumnCount = 22;
 extern const char* const kRowColumns[kRowColumnCount];
 
 } // namespace quillctl

@@ -4,105 +4,17 @@
 
 #include <pugixml.hpp>
 
+#include "onvif/xml_reading.h"
 #include "wsd_names.h"
 
 namespace quillctl::wsd {
 
 namespace {
 
-std::string_view LocalName(const pugi::xml_node& node) {
-    std::string_view name = node.name();
-    size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-// The namespace a prefix stands for where `node` is: the nearest declaration outward. An empty prefix
-// is the default namespace.
-std::string_view NamespaceOfPrefix(pugi::xml_node node, std::string_view prefix) {
-    std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
-    for (; node; node = node.parent())
-        if (pugi::xml_attribute declared = node.attribute(attribute.c_str()))
-            return declared.value();
-    return {};
-}
-
-std::string_view NamespaceOf(const pugi::xml_node& node) {
-    std::string_view name = node.name();
-    size_t colon = name.find(':');
-    return NamespaceOfPrefix(node,
-                             colon == std::string_view::npos ? std::string_view() : name.substr(0, colon));
-}
-
-bool Is(const pugi::xml_node& node, std::string_view ns, std::string_view local) {
-    return node.type() == pugi::node_element && LocalName(node) == local && NamespaceOf(node) == ns;
-}
-
-pugi::xml_node Child(const pugi::xml_node& parent, std::string_view ns, std::string_view local) {
-    for (pugi::xml_node child : parent.children())
-        if (Is(child, ns, local))
-            return child;
-    return {};
-}
-
-// Element text with the blanks around it gone (values are often pretty-printed).
-std::string TrimmedText(const pugi::xml_node& node) {
-    std::string_view text = node.child_value();
-    size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string_view::npos)
-        return {};
-    size_t end = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(begin, end - begin + 1));
-}
-
-// A list of URIs or names separated by XML white space.
-std::vector<std::string> Words(const pugi::xml_node& node) {
-    std::vector<std::string> words;
-    std::string_view text = node.child_value();
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t begin = text.find_first_not_of(" \t\r\n", at);
-        if (begin == std::string_view::npos)
-            break;
-        size_t end = text.find_first_of(" \t\r\n", begin);
-        if (end == std::string_view::npos)
-            end = text.size();
-        words.emplace_back(text.substr(begin, end - begin));
-        at = end;
-    }
-    return words;
-}
-
-// Deeper, or with more elements or attributes, than the bounds anywhere in the document: walked
-// without recursion, so the walk itself cannot run out of stack on a hostile document.
-std::optional<Rejection> BeyondBounds(const pugi::xml_document& document) {
-    int depth = 0;
-    size_t elements = 0, attributes = 0;
-    pugi::xml_node node = document.first_child();
-    while (node) {
-        if (depth > kMaxDepth)
-            return Rejection::TooDeep;
-        if (node.type() == pugi::node_element) {
-            ++elements;
-            for (pugi::xml_attribute attribute = node.first_attribute();
-                 attribute && attributes <= kMaxAttributes; attribute = attribute.next_attribute())
-                ++attributes;
-            if (elements > kMaxElements || attributes > kMaxAttributes)
-                return Rejection::TooManyNodes;
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            ++depth;
-            continue;
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            --depth;
-        }
-        if (node)
-            node = node.next_sibling();
-    }
-    return std::nullopt;
-}
+using xml::Child;
+using xml::Is;
+using xml::TrimmedText;
+using xml::Words;
 
 std::optional<Announcement> ReadDevice(const pugi::xml_node& element) {
     Announcement device;
@@ -167,18 +79,20 @@ ReadResult ReadMessage(std::span<const uint8_t> datagram, bool truncated) {
     if (truncated || datagram.size() > kMaxMessageBytes)
         return Rejected(Rejection::TooLarge);
     pugi::xml_document document;
-    // The DOCTYPE is kept as a node so that it can be refused; entities are never expanded (the parser
-    // knows only the predefined ones and character references).
-    const unsigned options = pugi::parse_default | pugi::parse_doctype;
-    pugi::xml_parse_result parsed =
-        document.load_buffer(datagram.data(), datagram.size(), options, pugi::encoding_utf8);
-    if (!parsed)
+    switch (xml::LoadForeign(document, datagram, {kMaxMessageBytes, kMaxElements, kMaxAttributes})) {
+    case xml::LoadProblem::None:
+        break;
+    case xml::LoadProblem::TooLarge:
+        return Rejected(Rejection::TooLarge);
+    case xml::LoadProblem::NotWellFormed:
         return Rejected(Rejection::NotWellFormed);
-    for (pugi::xml_node node : document.children())
-        if (node.type() == pugi::node_doctype)
-            return Rejected(Rejection::Doctype);
-    if (std::optional<Rejection> beyond = BeyondBounds(document))
-        return Rejected(*beyond);
+    case xml::LoadProblem::Doctype:
+        return Rejected(Rejection::Doctype);
+    case xml::LoadProblem::TooDeep:
+        return Rejected(Rejection::TooDeep);
+    case xml::LoadProblem::TooManyNodes:
+        return Rejected(Rejection::TooManyNodes);
+    }
 
     pugi::xml_node envelope = document.document_element();
     bool soap12 = Is(envelope, kSoap12, "Envelope");

@@ -1,8 +1,7 @@
 #pragma once
 // Reading what WS-Discovery devices send: ProbeMatches and ResolveMatches (answers to our requests),
 // Hello and Bye (announcements). Whatever arrives is someone else's XML: it is parsed by a real XML
-// parser, with no DOCTYPE (so no entity can be declared), a bound on the size and on the nesting, and
-// names compared by their namespace, never by the prefix a sender chose.
+// parser under the rules of onvif/xml_reading.h.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,7 +12,6 @@ namespace quillctl::wsd {
 
 // A WS-Discovery message fits one UDP datagram; anything longer arrived cut.
 inline constexpr size_t kMaxMessageBytes = 65507;
-inline constexpr int kMaxDepth = 32;
 // A device's answer has a dozen elements and a few attributes; names are looked up through the
 // attributes of every enclosing element, so both are bounded to keep one message's cost small.
 inline constexpr size_t kMaxElements = 512;

@@ -1,19 +1,26 @@
-// The Linux side of quillctl: interfaces from getifaddrs, the sockets, the terminal, xdg-open.
+// The Linux side of quillctl: interfaces from getifaddrs, the sockets, the terminal, xdg-open, libcurl
+// and libcrypto for the cameras.
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "command_line.h"
-#include "linux_neighbours.h"
+#include "curl_transport.h"
+#include "exit_status.h"
 #include "linux_interfaces.h"
+#include "linux_neighbours.h"
 #include "linux_wire.h"
+#include "openssl_crypto.h"
+#include "text_escape.h"
 
 extern char** environ;
 
@@ -77,6 +84,60 @@ class LinuxHost : public Host {
 
     bool ErrorStreamIsTerminal() override { return isatty(STDERR_FILENO) == 1; }
 
+    onvif::HttpTransport& Http() override { return http_; }
+    onvif::Crypto& PlatformCrypto() override { return crypto_; }
+
+    std::optional<std::string> Environment(const std::string& name) override {
+        const char* value = std::getenv(name.c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    }
+
+    std::optional<std::string> ReadPasswordFromTerminal(const std::string& prompt) override {
+        if (isatty(STDIN_FILENO) != 1)
+            return std::nullopt;
+        termios saved{};
+        if (tcgetattr(STDIN_FILENO, &saved) != 0)
+            return std::nullopt;
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ICANON;
+        std::cerr << prompt << std::flush;
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        std::string line;
+        std::getline(std::cin, line);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::cerr << '\n';
+        return line;
+    }
+
+    std::string ReadSecretFile(const std::string& path) override {
+        const std::string shown = EscapeName(path);
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            throw CommandError(kExitUsage, "cannot read " + shown + ": " + std::strerror(errno));
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || (S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)) {
+            close(fd);
+            throw CommandError(kExitUsage, shown + " holds passwords and may be read by its group or others: "
+                                                   "chmod 600 it first");
+        }
+        std::string text;
+        char buffer[4096];
+        for (ssize_t got; (got = read(fd, buffer, sizeof(buffer))) != 0;) {
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 || text.size() > kMaxSecretFileBytes) {
+                close(fd);
+                throw CommandError(kExitUsage, "cannot read " + shown +
+                                                   (got < 0 ? ": " + std::string(std::strerror(errno))
+                                                            : ": larger than 1 MiB"));
+            }
+            text.append(buffer, static_cast<size_t>(got));
+        }
+        close(fd);
+        return text;
+    }
+
     std::string OpenInBrowser(const std::string& url) override {
         std::string program = FindXdgOpen();
         if (program.empty())
@@ -109,6 +170,8 @@ class LinuxHost : public Host {
 
   private:
     const OutputSink& output_;
+    CurlTransport http_;
+    OpensslCrypto crypto_;
 };
 
 } // namespace

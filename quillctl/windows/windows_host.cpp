@@ -1,23 +1,28 @@
 // The Windows side of quillctl: adapters from GetAdaptersAddresses, the sockets, the console and the
-// shell's "open" for the browser.
+// shell's "open" for the browser, WinHTTP and BCrypt for the cameras.
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <io.h>
-#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "bcrypt_crypto.h"
 #include "command_line.h"
+#include "exit_status.h"
 #include "text_escape.h"
-#include "windows_neighbours.h"
+#include "text_files.h"
 #include "windows_interfaces.h"
+#include "windows_neighbours.h"
 #include "windows_wire.h"
+#include "winhttp_transport.h"
 
 namespace quillctl {
 
@@ -74,6 +79,50 @@ class WindowsHost : public Host {
         return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
     }
 
+    onvif::HttpTransport& Http() override { return http_; }
+    onvif::Crypto& PlatformCrypto() override { return crypto_; }
+
+    std::optional<std::string> Environment(const std::string& name) override {
+        std::wstring wideName = WideFromUtf8(name);
+        DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+        if (size == 0)
+            return std::nullopt;
+        std::wstring value(size, L'\0');
+        size = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+        value.resize(size);
+        return Utf8FromWide(value.c_str());
+    }
+
+    std::optional<std::string> ReadPasswordFromTerminal(const std::string& prompt) override {
+        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        DWORD mode = 0;
+        if (!GetConsoleMode(input, &mode))
+            return std::nullopt;
+        std::cerr << prompt << std::flush;
+        SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+        wchar_t buffer[512];
+        DWORD read = 0;
+        BOOL ok = ReadConsoleW(input, buffer, 511, &read, nullptr);
+        SetConsoleMode(input, mode);
+        std::cerr << '\n';
+        if (!ok)
+            return std::nullopt;
+        std::wstring line(buffer, read);
+        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+            line.pop_back();
+        SecureZeroMemory(buffer, sizeof(buffer));
+        return Utf8FromWide(line.c_str());
+    }
+
+    // Windows keeps access in ACLs, not mode bits: the file is read as it is.
+    std::string ReadSecretFile(const std::string& path) override {
+        std::string error;
+        std::optional<std::string> text = ReadSmallFile(path, kMaxSecretFileBytes, error);
+        if (!text)
+            throw CommandError(kExitUsage, "cannot read " + EscapeName(path) + ": " + error);
+        return *text;
+    }
+
     std::string OpenInBrowser(const std::string& url) override {
         auto result = reinterpret_cast<INT_PTR>(
             ShellExecuteW(nullptr, L"open", WideFromUtf8(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
@@ -95,6 +144,8 @@ class WindowsHost : public Host {
 
   private:
     const OutputSink& output_;
+    WinHttpTransport http_;
+    BcryptCrypto crypto_;
 };
 
 // The arguments as UTF-8, whatever the console's code page: a plan's path may hold any letter.

@@ -11,19 +11,21 @@ import time
 import lab
 
 FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source",
-          "protocol", "endpoint", "name", "hardware", "xaddr", "duplicate_mac"]
+          "protocol", "endpoint", "name", "hardware", "xaddr", "duplicate_mac", "manufacturer", "model",
+          "firmware", "serial", "dhcp", "prefix_length", "gateway", "auth"]
 REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds", "detail", "in_subnet"]
 
 
-def run(*args, windows=False, timeout=60):
-    """Runs quillctl with these arguments to its end; returns the CompletedProcess (text output)."""
+def run(*args, windows=False, timeout=60, env=None):
+    """Runs quillctl with these arguments to its end; returns the CompletedProcess (text output). `env`:
+    variables added to the environment (e.g. QUILLCTL_PASSWORD)."""
+    env = {**os.environ, **(env or {})}
     if windows:
         argv = [lab.WINE_RUN, lab.quillctl_exe()]
         # Wine's own notices would mix with the program's one-line errors on stderr.
-        env = {**os.environ, "WINEDEBUG": "-all"}
+        env["WINEDEBUG"] = "-all"
     else:
         argv = [lab.quillctl_binary()]
-        env = None
     if not os.path.exists(argv[-1]):
         raise lab.LabError(f"{argv[-1]} does not exist: build it first (tools/build.sh)")
     return subprocess.run([str(a) for a in argv] + [str(a) for a in args], capture_output=True, text=True,

@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include "exit_status.h"
 #include "wire_protocol.h"
 
 namespace quillctl::testing {
@@ -237,6 +238,13 @@ std::vector<HostInterface> TwoLanHost() {
     std::vector<HostInterface> interfaces = OneLanHost();
     interfaces.push_back(HostInterface{"lan1", 3, true, false, {{*ParseIpv4("203.0.113.1"), 24}}});
     return interfaces;
+}
+
+std::string FakeHost::ReadSecretFile(const std::string& path) {
+    auto found = secretFiles.find(path);
+    if (found == secretFiles.end())
+        throw CommandError(kExitUsage, "cannot read " + path);
+    return found->second;
 }
 
 } // namespace quillctl::testing

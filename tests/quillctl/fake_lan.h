@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fake_camera.h"
 #include "host.h"
 #include "mac_argument.h"
+#include "openssl_crypto.h"
 #include "wire.h"
 #include "wsd_samples.h"
 
@@ -125,7 +127,22 @@ class FakeHost : public Host {
     std::string noReplyHint;
     const OutputSink* output = nullptr; // the sink behind the command's `out`, when a test gives one
 
+    // The cameras' device services, the secrets' sources.
+    OpensslCrypto crypto;
+    FakeCameras cameras{crypto};
+    std::map<std::string, std::string> environment;
+    std::optional<std::string> typedPassword; // nullopt: no terminal
+    std::map<std::string, std::string> secretFiles;
+
     std::vector<HostInterface> Interfaces() override { return interfaces_; }
+    onvif::HttpTransport& Http() override { return cameras; }
+    onvif::Crypto& PlatformCrypto() override { return crypto; }
+    std::optional<std::string> Environment(const std::string& name) override {
+        auto found = environment.find(name);
+        return found == environment.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::optional<std::string> ReadPasswordFromTerminal(const std::string&) override { return typedPassword; }
+    std::string ReadSecretFile(const std::string& path) override;
     std::unique_ptr<Wire> OpenWire(const std::vector<Link>& links, const WireOptions& options) override;
     std::unique_ptr<NeighbourQuery> AskNeighbours(const Link& link,
                                                   const std::vector<Ipv4>& addresses) override;

@@ -41,6 +41,14 @@ std::vector<DeviceRow> Rows() {
     third.name = "Lobby, east";
     third.hardware = "QS-100";
     third.xaddr = "http://198.51.100.30:8080/onvif/device_service";
+    third.manufacturer = "=HYPERLINK(1)";
+    third.model = "QS-100";
+    third.firmware = "1.2, beta";
+    third.serial = "-7";
+    third.dhcp = "false";
+    third.prefixLength = 24;
+    third.gateway = "198.51.100.254";
+    third.auth = "ok";
     DeviceRow second = Row(2, "192.168.0,1\"x", "00-1a-2b-3c-4d-01", std::nullopt, "203.0.113.1", "lan1",
                            false, true, "203.0.113.77");
     second.duplicateMac = true;
@@ -68,14 +76,19 @@ TEST(RowFormats, CsvHasTheFixedHeaderAndQuotesWhatNeedsIt) {
     ASSERT_EQ(lines.size(), 4u);
     // The fields of WS-Discovery devices come after the first eight, which stay as scripts know them.
     EXPECT_EQ(lines[0], "number,ip,mac,http_port,interface,in_subnet,duplicate_ip,source,"
-                        "protocol,endpoint,name,hardware,xaddr,duplicate_mac");
+                        "protocol,endpoint,name,hardware,xaddr,duplicate_mac,manufacturer,model,firmware,"
+                        "serial,dhcp,prefix_length,gateway,auth");
     EXPECT_EQ(lines[1],
-              "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30,quill,,,,,false");
+              "1,198.51.100.30,00-1a-2b-3c-4d-00,80,198.51.100.1,true,false,198.51.100.30,quill,,,,,"
+              "false,,,,,,,,");
     EXPECT_EQ(lines[2], "2,\"192.168.0,1\"\"x\",00-1a-2b-3c-4d-01,,203.0.113.1,false,true,203.0.113.77,quill,"
-                        ",,,,true");
+                        ",,,,true,,,,,,,,");
+    // What a camera's device service says is protected as every other cell: no formula reaches a
+    // spreadsheet from its maker's name either.
     EXPECT_EQ(lines[3], "3,198.51.100.30,,8080,198.51.100.1,true,true,198.51.100.30,onvif,"
                         "urn:uuid:5a1b0000-0000-4000-8000-000000000001,\"Lobby, east\",QS-100,"
-                        "http://198.51.100.30:8080/onvif/device_service,false");
+                        "http://198.51.100.30:8080/onvif/device_service,false,'=HYPERLINK(1),QS-100,"
+                        "\"1.2, beta\",'-7,false,24,198.51.100.254,ok");
 }
 
 TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
@@ -108,6 +121,9 @@ TEST(RowFormats, JsonArrayAndJsonLinesCarryTheSameTypedFields) {
     EXPECT_EQ(camera["endpoint"], "urn:uuid:5a1b0000-0000-4000-8000-000000000001");
     EXPECT_EQ(camera["name"], "Lobby, east");
     EXPECT_EQ(camera["xaddr"], "http://198.51.100.30:8080/onvif/device_service");
+    EXPECT_EQ(camera["dhcp"], false); // typed, as in_subnet is
+    EXPECT_EQ(camera["prefix_length"], 24);
+    EXPECT_TRUE(first["dhcp"].is_null());
     std::vector<std::string> keys;
     const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(lines[0]);
     for (const auto& item : ordered.items())

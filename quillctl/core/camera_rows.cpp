@@ -1,0 +1,71 @@
+#include "camera_rows.h"
+
+#include "onvif/camera_details.h"
+#include "text_escape.h"
+
+namespace quillctl {
+
+const OnvifDevice* OnvifDeviceOfRow(const DeviceList& list, const DeviceRow& row) {
+    if (row.protocol != "onvif")
+        return nullptr;
+    for (const OnvifDevice& device : list.onvifDevices())
+        if (device.number == row.number)
+            return &device;
+    return nullptr;
+}
+
+namespace {
+
+void Fill(DeviceRow& row, const onvif::CameraDetails& details) {
+    row.auth = onvif::AuthResultText(details.auth);
+    if (const auto& information = details.information) {
+        row.manufacturer = EscapeName(information->manufacturer);
+        row.model = EscapeName(information->model);
+        row.firmware = EscapeName(information->firmware);
+        row.serial = EscapeName(information->serial);
+    }
+    if (const auto& interface = details.interface) {
+        row.dhcp = interface->dhcp ? "true" : "false";
+        if (std::optional<onvif::Ipv4Setting> current = interface->Current())
+            row.prefixLength = current->prefixLength;
+        if (std::optional<Mac> mac = ParseMacArgument(interface->hwAddress); mac && row.mac.empty())
+            row.mac = MacText(*mac);
+    }
+    if (details.gateway && !details.gateway->ipv4.empty())
+        row.gateway = EscapeText(details.gateway->ipv4.front());
+}
+
+} // namespace
+
+size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, const DeviceList& list,
+                        std::vector<DeviceRow>& rows, std::ostream& err) {
+    std::vector<onvif::CameraQuery> queries;
+    std::vector<size_t> asked; // row index of each query
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (const OnvifDevice* device = OnvifDeviceOfRow(list, rows[i])) {
+            queries.push_back(
+                {device->xaddr.text, device->xaddr.host, credentials.For(device->endpoint, device->mac)});
+            asked.push_back(i);
+        }
+    std::vector<onvif::CameraDetails> details =
+        onvif::ReadAllCameraDetails(host.Http(), host.PlatformCrypto(), queries);
+    size_t failed = 0;
+    for (size_t q = 0; q < asked.size(); ++q) {
+        DeviceRow& row = rows[asked[q]];
+        Fill(row, details[q]);
+        std::string about =
+            "camera " + std::to_string(row.number) + " (" + row.endpoint + ", " + row.ip + ")";
+        if (details[q].auth == onvif::AuthResult::Refused) {
+            err << "quillctl: " << about << ": auth refused\n";
+            ++failed;
+        } else if (details[q].auth == onvif::AuthResult::Unknown) {
+            err << "quillctl: " << about << ": " << details[q].problem << '\n';
+            ++failed;
+        } else if (!details[q].problem.empty()) {
+            err << "quillctl: warning: " << about << ": " << details[q].problem << '\n';
+        }
+    }
+    return failed;
+}
+
+} // namespace quillctl

@@ -1,0 +1,109 @@
+// info and find --details against cameras in memory: the fields, the credentials' sources and the
+// password in no output.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "command_run.h"
+
+namespace quillctl {
+namespace {
+
+using testing::FakeCamera;
+using testing::FakeHost;
+using testing::FakeOnvifDevice;
+using testing::Quillctl;
+
+const std::string kPassword = "Sesame-7!";
+
+struct InfoTest : ::testing::Test {
+    FakeHost host{testing::OneLanHost()};
+
+    // Camera n at 198.51.100.13n with its device service; its scopes give no MAC.
+    FakeCamera& AddCamera(int n, FakeCamera camera = {}) {
+        FakeOnvifDevice device;
+        std::string ip = "198.51.100.13" + std::to_string(n);
+        device.sample.endpoint = "urn:uuid:5a1b0000-0000-4000-8000-00000000000" + std::to_string(n);
+        device.sample.scopes = "onvif://www.onvif.org/name/Cam" + std::to_string(n);
+        device.sample.xaddrs = "http://" + ip + "/onvif/device_service";
+        device.source = ip;
+        host.onvifDevices.push_back(device);
+        camera.ip = ip;
+        camera.mac = "02:00:00:00:99:0" + std::to_string(n);
+        camera.serial = "SN" + std::to_string(n);
+        host.cameras.Add(device.sample.xaddrs, camera);
+        return host.cameras[device.sample.xaddrs];
+    }
+
+    nlohmann::json Rows(const testing::Outcome& run) {
+        EXPECT_EQ(run.out.find(kPassword), std::string::npos);
+        EXPECT_EQ(run.err.find(kPassword), std::string::npos);
+        return nlohmann::json::parse(run.out);
+    }
+};
+
+TEST_F(InfoTest, EveryCameraIsDescribedAndARefusalIsListed) {
+    AddCamera(1);
+    FakeCamera dhcp;
+    dhcp.dhcp = true;
+    dhcp.prefixLength = 23;
+    dhcp.clockOffset = std::chrono::hours(3);
+    AddCamera(2, dhcp);
+    FakeCamera other;
+    other.password = "another";
+    AddCamera(3, other);
+    host.environment["QUILLCTL_PASSWORD"] = kPassword;
+    testing::Outcome run = Quillctl(host, {"info", "--user", "admin", "-f", "json"});
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_NE(run.err.find("auth refused"), std::string::npos) << run.err;
+    nlohmann::json rows = Rows(run);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0]["manufacturer"], "Acme");
+    EXPECT_EQ(rows[0]["model"], "Dome 2");
+    EXPECT_EQ(rows[0]["firmware"], "1.2.3");
+    EXPECT_EQ(rows[0]["serial"], "SN1");
+    EXPECT_EQ(rows[0]["mac"], "02-00-00-00-99-01") << "from the camera's interface";
+    EXPECT_EQ(rows[0]["dhcp"], false);
+    EXPECT_EQ(rows[0]["prefix_length"], 24);
+    EXPECT_EQ(rows[0]["gateway"], "198.51.100.1");
+    EXPECT_EQ(rows[0]["auth"], "ok");
+    EXPECT_EQ(rows[1]["dhcp"], true);
+    EXPECT_EQ(rows[1]["prefix_length"], 23);
+    EXPECT_EQ(rows[1]["auth"], "ok") << "its clock three hours ahead";
+    EXPECT_EQ(rows[2]["auth"], "refused");
+    EXPECT_TRUE(rows[2]["manufacturer"].is_null());
+}
+
+TEST_F(InfoTest, CredentialsFilePerCameraAndNoCredentials) {
+    FakeCamera open;
+    open.infoWithoutAuth = true;
+    AddCamera(1, open);
+    FakeCamera other;
+    other.password = "an other one";
+    AddCamera(2, other);
+    testing::Outcome none = Quillctl(host, {"find", "--protocol", "onvif", "--details", "-f", "json"});
+    nlohmann::json rows = Rows(none);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["auth"], "needed");
+    EXPECT_EQ(rows[0]["manufacturer"], "Acme") << "what it answers unauthenticated is shown";
+    EXPECT_EQ(rows[1]["auth"], "needed");
+
+    host.secretFiles["creds"] = "# site A\n* admin " + kPassword +
+                                "\nurn:uuid:5a1b0000-0000-4000-8000-000000000002 admin an other one\r\n";
+    testing::Outcome filed = Quillctl(host, {"info", "--credentials", "creds", "-f", "json"});
+    EXPECT_EQ(filed.status, 0) << filed.err;
+    rows = Rows(filed);
+    EXPECT_EQ(rows[0]["auth"], "ok");
+    EXPECT_EQ(rows[1]["auth"], "ok");
+    EXPECT_EQ(host.cameras.AllSent().find("an other one"), std::string::npos);
+
+    // Named by the MAC only its interface gives; a password is never taken from an option.
+    testing::Outcome byMac =
+        Quillctl(host, {"info", "02:00:00:00:99:02", "--credentials", "creds", "-f", "csv"});
+    EXPECT_EQ(byMac.status, 0) << byMac.err;
+    EXPECT_EQ(testing::Lines(byMac.out), 2);
+    EXPECT_EQ(Quillctl(host, {"info", "--user", "admin"}).status, 2) << "no password source, no terminal";
+    EXPECT_EQ(Quillctl(host, {"info", "--password", kPassword}).status, 2);
+}
+
+} // namespace
+} // namespace quillctl
