@@ -1,5 +1,8 @@
 #include "camera_rows.h"
 
+#include <map>
+#include <utility>
+
 #include "onvif/camera_details.h"
 #include "text_escape.h"
 
@@ -39,19 +42,25 @@ void Fill(DeviceRow& row, const onvif::CameraDetails& details) {
 
 size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, const DeviceList& list,
                         std::vector<DeviceRow>& rows, std::ostream& err) {
+    // A camera that answered on two cards has a row for each, each with the XAddr that card's answer
+    // gave. HTTP goes where the system routes it, whichever card the answer came on: rows with the same
+    // XAddr and endpoint are one camera asked once, rows with different XAddrs are each asked at theirs.
     std::vector<onvif::CameraQuery> queries;
-    std::vector<size_t> asked; // row index of each query
+    std::map<std::pair<std::string, std::string>, size_t> queryOf; // (XAddr, endpoint) -> query
+    std::vector<std::pair<size_t, size_t>> asked;                  // (row, query)
     for (size_t i = 0; i < rows.size(); ++i)
         if (const OnvifDevice* device = OnvifDeviceOfRow(list, rows[i])) {
-            queries.push_back(
-                {device->xaddr.text, device->xaddr.host, credentials.For(device->endpoint, device->mac)});
-            asked.push_back(i);
+            auto [at, added] = queryOf.try_emplace({device->xaddr.text, device->endpoint}, queries.size());
+            if (added)
+                queries.push_back(
+                    {device->xaddr.text, device->xaddr.host, credentials.For(device->endpoint, device->mac)});
+            asked.emplace_back(i, at->second);
         }
     std::vector<onvif::CameraDetails> details =
         onvif::ReadAllCameraDetails(host.Http(), host.PlatformCrypto(), queries);
     size_t failed = 0;
-    for (size_t q = 0; q < asked.size(); ++q) {
-        DeviceRow& row = rows[asked[q]];
+    for (auto [index, q] : asked) {
+        DeviceRow& row = rows[index];
         Fill(row, details[q]);
         std::string about =
             "camera " + std::to_string(row.number) + " (" + row.endpoint + ", " + row.ip + ")";

@@ -1,6 +1,7 @@
 // info and find --details against cameras in memory: the fields, the credentials' sources and the
 // password in no output.
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "command_run.h"
@@ -103,6 +104,42 @@ TEST_F(InfoTest, CredentialsFilePerCameraAndNoCredentials) {
     EXPECT_EQ(testing::Lines(byMac.out), 2);
     EXPECT_EQ(Quillctl(host, {"info", "--user", "admin"}).status, 2) << "no password source, no terminal";
     EXPECT_EQ(Quillctl(host, {"info", "--password", kPassword}).status, 2);
+}
+
+// A camera that answers on two cards is a row per card: each row gets its details, from the XAddr that
+// card's answer gave; one XAddr on both cards is one camera, asked once.
+TEST(InfoOnTwoCards, EveryRowIsFilledAndOneXAddrIsAskedOnce) {
+    for (bool sameXAddr : {false, true}) {
+        FakeHost host(testing::TwoLanHost());
+        FakeOnvifDevice wired;
+        wired.sample.endpoint = "urn:uuid:5a1b0000-0000-4000-8000-000000000001";
+        wired.sample.xaddrs = "http://198.51.100.131/onvif/device_service";
+        if (!sameXAddr)
+            wired.sample.xaddrs += " http://203.0.113.131/onvif/device_service";
+        FakeOnvifDevice wireless = wired;
+        wireless.link = 1;
+        wireless.source = sameXAddr ? "198.51.100.131" : "203.0.113.131";
+        host.onvifDevices = {wired, wireless};
+        FakeCamera camera;
+        host.cameras.Add("http://198.51.100.131/onvif/device_service", camera);
+        camera.ip = "203.0.113.131";
+        host.cameras.Add("http://203.0.113.131/onvif/device_service", camera);
+        host.environment["QUILLCTL_PASSWORD"] = kPassword;
+        testing::Outcome run = Quillctl(host, {"info", "--user", "admin", "-f", "json"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        nlohmann::json rows = nlohmann::json::parse(run.out);
+        ASSERT_EQ(rows.size(), 2u) << run.out;
+        for (const nlohmann::json& row : rows) {
+            EXPECT_EQ(row["auth"], "ok") << row;
+            EXPECT_EQ(row["serial"], "SN0001") << row;
+        }
+        std::map<std::string, int> asked;
+        for (const testing::SeenRequest& request : host.cameras.Requests())
+            asked[request.url] += request.body.find("GetDeviceInformation") != std::string::npos;
+        EXPECT_EQ(asked.size(), sameXAddr ? 1u : 2u);
+        for (const auto& [url, times] : asked)
+            EXPECT_EQ(times, 1) << url;
+    }
 }
 
 } // namespace
