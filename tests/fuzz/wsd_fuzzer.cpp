@@ -1,8 +1,9 @@
 // Feeds any bytes to the WS-Discovery reader as one datagram, then takes whatever it accepted the way a
 // search does: the XAddr chosen on a link, the scopes decoded, the device listed and turned into rows.
 // After every input: a message only when the datagram fits one and every device has an endpoint; an
-// XAddr only when it is http at a dotted address with a port in range; and every text a row shows is
-// printable ASCII, so nothing a sender writes reaches a terminal as it came.
+// XAddr only when it is http at a dotted address with a port in range; and every address-like text a
+// row shows is printable ASCII, names (which keep UTF-8) hold no control character and no mark that
+// reorders or breaks a line, so nothing a sender writes reaches a terminal as it came.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -26,6 +27,22 @@ bool Printable(std::string_view text) {
     for (unsigned char c : text)
         if (c < 0x20 || c > 0x7e)
             return false;
+    return true;
+}
+
+// No C0 control or DEL, and in UTF-8 no C1 control (U+0080..U+009F), line or paragraph separator or
+// bidirectional embedding, override (U+2028..U+202E) or isolate (U+2066..U+2069).
+bool SafeName(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto at = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0; };
+        if (at(i) < 0x20 || at(i) == 0x7f)
+            return false;
+        if (at(i) == 0xc2 && at(i + 1) >= 0x80 && at(i + 1) <= 0x9f)
+            return false;
+        if (at(i) == 0xe2 && ((at(i + 1) == 0x80 && at(i + 2) >= 0xa8 && at(i + 2) <= 0xae) ||
+                              (at(i + 1) == 0x81 && at(i + 2) >= 0xa6 && at(i + 2) <= 0xa9)))
+            return false;
+    }
     return true;
 }
 
@@ -59,9 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (read.message->kind == wsd::MessageKind::Bye)
             list.ByeOnvif(device.endpoint, 0);
     }
-    for (const DeviceRow& row : BuildRows(list, links, {}))
-        for (const std::string* text :
-             {&row.ip, &row.mac, &row.endpoint, &row.name, &row.hardware, &row.xaddr})
+    for (const DeviceRow& row : BuildRows(list, links, {})) {
+        for (const std::string* text : {&row.ip, &row.mac, &row.endpoint, &row.xaddr})
             Check(Printable(*text), "a row shows a byte that is not printable ASCII");
+        for (const std::string* text : {&row.name, &row.hardware})
+            Check(SafeName(*text), "a row's name holds a control character or a reordering mark");
+    }
     return 0;
 }
