@@ -14,6 +14,7 @@
 #include "plan_order.h"
 #include "plan_reader.h"
 #include "progress_line.h"
+#include "onvif_search.h"
 #include "search.h"
 #include "session.h"
 #include "text_escape.h"
@@ -182,8 +183,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
     wireOptions.onvif = true;
     Session session = OpenSession(host, options.interfaces, err, wireOptions);
     SearchProtocols protocols;
-    protocols.onvif = true;
-    protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
+    protocols.onvif = CameraProbes();
     Search search(*session.wire, session.links, err, protocols);
     OtherHolders others(host, session.links, *session.wire);
     std::vector<Ipv4> targets;

@@ -40,8 +40,8 @@ void Fill(DeviceRow& row, const onvif::CameraDetails& details) {
 
 } // namespace
 
-size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, const DeviceList& list,
-                        std::vector<DeviceRow>& rows, std::ostream& err) {
+size_t AddCameraDetails(onvif::HttpTransport& http, onvif::Crypto& crypto, const onvif::CredentialBook& credentials,
+                        const DeviceList& list, std::vector<DeviceRow>& rows, std::ostream& err) {
     // A camera that answered on two cards has a row for each, each with the XAddr that card's answer
     // gave. HTTP goes where the system routes it, whichever card the answer came on: rows with the same
     // XAddr and endpoint are one camera asked once, rows with different XAddrs are each asked at theirs.
@@ -57,7 +57,7 @@ size_t AddCameraDetails(Host& host, const onvif::CredentialBook& credentials, co
             asked.emplace_back(i, at->second);
         }
     std::vector<onvif::CameraDetails> details =
-        onvif::ReadAllCameraDetails(host.Http(), host.PlatformCrypto(), queries);
+        onvif::ReadAllCameraDetails(http, crypto, queries);
     size_t failed = 0;
     for (auto [index, q] : asked) {
         DeviceRow& row = rows[index];

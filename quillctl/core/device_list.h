@@ -14,7 +14,6 @@
 
 #include "ipv4.h"
 #include "mac_argument.h"
-#include "onvif_facts.h"
 #include "wire_protocol.h"
 
 namespace quillctl {
@@ -29,6 +28,13 @@ struct FoundDevice {
     std::optional<int32_t> httpPort;
     size_t link = 0; // where it answered: commands for it go out there
     Ipv4 source;     // the address its latest reply came from
+};
+
+// Where a WS-Discovery device's services answer (onvif/onvif_facts.h reads it from the XAddrs).
+struct HttpXAddr {
+    std::string text; // the XAddr as sent
+    Ipv4 host;
+    int32_t port = 80;
 };
 
 // A device that answered WS-Discovery, as its latest message describes it.

@@ -6,6 +6,7 @@
 #include "device_rows.h"
 #include "exit_status.h"
 #include "rows_destination.h"
+#include "onvif_search.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -56,8 +57,8 @@ class RowStream {
 SearchProtocols ProtocolsOf(const FindOptions& options) {
     SearchProtocols protocols;
     protocols.quill = options.protocol != FindProtocol::Onvif;
-    protocols.onvif = options.protocol != FindProtocol::Quill;
-    protocols.onvifTypes = options.onvifTypes;
+    if (options.protocol != FindProtocol::Quill)
+        protocols.onvif = OnvifProbes(options.onvifTypes);
     return protocols;
 }
 
@@ -86,9 +87,10 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, s
     if (options.details)
         credentials = LoadCredentials(host, options.credentials);
     const SearchProtocols protocols = ProtocolsOf(options);
+    const bool onvif = static_cast<bool>(protocols.onvif);
     WireOptions wireOptions;
-    wireOptions.onvif = protocols.onvif;
-    wireOptions.onvifAnnounced = protocols.onvif && options.watch;
+    wireOptions.onvif = onvif;
+    wireOptions.onvifAnnounced = onvif && options.watch;
     Session session = OpenSession(host, options.interfaces, err, wireOptions);
     if (std::string warning = session.wire->SetupWarning(); !warning.empty())
         err << "quillctl: warning: " << warning << '\n';
@@ -99,7 +101,7 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, s
     size_t nameWidth = 0;
     for (const Link& link : session.links)
         nameWidth = std::max(nameWidth, EscapeName(link.name).size());
-    RowStream stream(out, err, options.format, options.watch, nameWidth, protocols.onvif);
+    RowStream stream(out, err, options.format, options.watch, nameWidth, onvif);
     bool changed = false;
     SearchRules rules;
     rules.deadline = options.watch ? Clock::time_point::max()
@@ -128,8 +130,8 @@ int RunFind(Host& host, const FindOptions& options, std::ostream& terminalOut, s
     if (!streaming) {
         std::vector<DeviceRow> found = rows();
         if (options.details && out) // a reader that went away needs no camera asked
-            undescribed = AddCameraDetails(host, credentials, search.list(), found, err);
-        WriteRows(out, options.format, found, protocols.onvif, options.details);
+            undescribed = AddCameraDetails(host.Http(), host.PlatformCrypto(), credentials, search.list(), found, err);
+        WriteRows(out, options.format, found, onvif, options.details);
     }
     destination.Finish();
     ReportIgnored(search, err);

@@ -5,6 +5,7 @@
 #include "exit_status.h"
 #include "onvif_refusal.h"
 #include "rows_destination.h"
+#include "onvif_search.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -65,8 +66,7 @@ int RunInfo(Host& host, const InfoOptions& options, std::ostream& terminalOut, s
 
     SearchProtocols protocols;
     protocols.quill = false;
-    protocols.onvif = true;
-    protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
+    protocols.onvif = CameraProbes();
     WireOptions wireOptions;
     wireOptions.onvif = true;
     Session session = OpenSession(host, options.interfaces, err, wireOptions);
@@ -98,7 +98,7 @@ int RunInfo(Host& host, const InfoOptions& options, std::ostream& terminalOut, s
     // A named MAC that no scope gives may still be a camera's interface: then every camera is asked.
     if (!targets.empty() && AllFound(targets, list))
         std::erase_if(rows, [&](const DeviceRow& row) { return !mark(row); });
-    size_t failed = AddCameraDetails(host, credentials, list, rows, err);
+    size_t failed = AddCameraDetails(host.Http(), host.PlatformCrypto(), credentials, list, rows, err);
     if (!targets.empty())
         std::erase_if(rows, [&](const DeviceRow& row) { return !mark(row); });
     WriteRows(destination.out(), options.format, rows, true, true);

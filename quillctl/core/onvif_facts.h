@@ -7,18 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "device_list.h"
 #include "ipv4.h"
 #include "links.h"
 #include "mac_argument.h"
 #include "wsd_reader.h"
 
 namespace quillctl {
-
-struct HttpXAddr {
-    std::string text; // the XAddr as sent
-    Ipv4 host;
-    int32_t port = 80;
-};
 
 // An http:// URL whose host is a dotted IPv4 address (the same strict rule as device addresses), with an
 // optional port 1 to 65535. Anything else (https, a host name, IPv6, user info) is nullopt.

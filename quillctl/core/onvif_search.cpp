@@ -28,6 +28,14 @@ OnvifDevice OnvifDeviceOf(const wsd::Announcement& device, const HttpXAddr& xadd
     return seen;
 }
 
+ProbeSearchMaker OnvifProbes(std::vector<wsd::TypeName> types) {
+    return [types = std::move(types)](Wire& wire, const std::vector<Link>& links, SendWarnings& warnings) {
+        return std::make_unique<OnvifSearch>(wire, links, types, warnings);
+    };
+}
+
+ProbeSearchMaker CameraProbes() { return OnvifProbes({*wsd::ParseTypeName("dn:NetworkVideoTransmitter")}); }
+
 OnvifSearch::OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,
                          SendWarnings& sendWarnings)
     : wire_(wire), links_(links), types_(std::move(types)), sendWarnings_(sendWarnings),

@@ -18,6 +18,7 @@
 
 #include "device_list.h"
 #include "links.h"
+#include "search.h"
 #include "send_warning.h"
 #include "wire.h"
 #include "wsd_names.h"
@@ -33,20 +34,20 @@ inline constexpr size_t kMaxResolvesPerSender = 4;
 // A device as the list keeps it, from what a message said and the XAddr chosen for its link.
 OnvifDevice OnvifDeviceOf(const wsd::Announcement& device, const HttpXAddr& xaddr, size_t link, Ipv4 source);
 
-class OnvifSearch {
+class OnvifSearch : public ProbeSearch {
   public:
     OnvifSearch(Wire& wire, const std::vector<Link>& links, std::vector<wsd::TypeName> types,
                 SendWarnings& sendWarnings);
 
-    void SendProbes();
+    void SendProbes() override;
 
     // Takes one WS-Discovery datagram that arrived on `link`.
     void Take(const Arrival& arrival, size_t link, DeviceList& list,
-              const std::function<void(DeviceChange, int number)>& onChange);
+              const std::function<void(DeviceChange, int number)>& onChange) override;
 
     size_t IgnoredCount() const;
     // "ignored 3 WS-Discovery messages: 2 not well-formed XML, 1 with a DOCTYPE"; empty when none was.
-    std::string IgnoredSummary() const;
+    std::string IgnoredSummary() const override;
 
   private:
     void Remember(const std::string& messageId);
@@ -69,5 +70,10 @@ class OnvifSearch {
     std::map<uint32_t, size_t> resolvesBySender_;
     std::array<size_t, wsd::kRejectionCount> ignored_{};
 };
+
+// A search's WS-Discovery probes, asking for `types`.
+ProbeSearchMaker OnvifProbes(std::vector<wsd::TypeName> types);
+// Asking for network video transmitters: the cameras.
+ProbeSearchMaker CameraProbes();
 
 } // namespace quillctl

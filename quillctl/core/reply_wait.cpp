@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "wire_protocol.h"
-#include "wsd_names.h"
 
 namespace quillctl {
 
@@ -16,7 +15,7 @@ constexpr long long kLongestWaitMs = 200;
 
 Ipv4 DiscoveryGroup() { return *ParseIpv4(quillmast::DISCOVERY_GROUP); }
 
-Ipv4 OnvifGroup() { return *ParseIpv4(wsd::kGroup); }
+Ipv4 OnvifGroup() { return *ParseIpv4(kOnvifGroup); }
 
 Clock::time_point DrainEnd(Clock::time_point until) { return std::min(until, Clock::now() + kDrainSlice); }
 

@@ -8,7 +8,7 @@ namespace quillctl {
 Search::Search(Wire& wire, const std::vector<Link>& links, std::ostream& err, SearchProtocols protocols)
     : wire_(wire), links_(links), err_(err), sendWarnings_(links, err), quill_(protocols.quill) {
     if (protocols.onvif)
-        onvif_ = std::make_unique<OnvifSearch>(wire, links, std::move(protocols.onvifTypes), sendWarnings_);
+        onvif_ = protocols.onvif(wire, links, sendWarnings_);
 }
 
 void Search::SendSearches() {

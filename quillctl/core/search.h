@@ -5,21 +5,38 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "device_list.h"
 #include "links.h"
-#include "onvif_search.h"
 #include "pacer.h"
 #include "send_warning.h"
 #include "wire.h"
 
 namespace quillctl {
 
+// Another protocol's search beside ours, at the same ticks on the same links: WS-Discovery's
+// (onvif/onvif_search.h). It is handed every datagram that came in on its channel.
+class ProbeSearch {
+  public:
+    virtual ~ProbeSearch() = default;
+    virtual void SendProbes() = 0;
+    // Takes one datagram that arrived on `link`.
+    virtual void Take(const Arrival& arrival, size_t link, DeviceList& list,
+                      const std::function<void(DeviceChange, int number)>& onChange) = 0;
+    // The messages not taken, by reason; empty when none was.
+    virtual std::string IgnoredSummary() const = 0;
+};
+
+// Makes the probe search for a search's wire and links; its sends are noted with the search's own
+// warnings, so a link that takes no datagram is named once for both protocols.
+using ProbeSearchMaker =
+    std::function<std::unique_ptr<ProbeSearch>(Wire& wire, const std::vector<Link>& links, SendWarnings& warnings)>;
+
 struct SearchProtocols {
     bool quill = true;
-    bool onvif = false;
-    std::vector<wsd::TypeName> onvifTypes; // what the probe asks for
+    ProbeSearchMaker onvif; // none: no WS-Discovery probe
 };
 
 struct SearchRules {
@@ -65,7 +82,7 @@ class Search {
     DeviceList list_;
     SendWarnings sendWarnings_;
     bool quill_;
-    std::unique_ptr<OnvifSearch> onvif_;
+    std::unique_ptr<ProbeSearch> onvif_;
     bool fullWarned_ = false;
     bool heardAny_ = false;
 };

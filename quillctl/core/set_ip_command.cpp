@@ -8,6 +8,7 @@
 #include "exit_status.h"
 #include "onvif_refusal.h"
 #include "other_holders.h"
+#include "onvif_search.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -58,8 +59,7 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
                            options.newIp + " is an address of this host (--force sends it all the same)");
 
     SearchProtocols protocols;
-    protocols.onvif = true;
-    protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
+    protocols.onvif = CameraProbes();
     Search search(*session.wire, session.links, err, protocols);
     OtherHolders others(host, session.links, *session.wire);
     if (!options.force)

@@ -3,6 +3,7 @@
 #include "device_url.h"
 #include "exit_status.h"
 #include "onvif_refusal.h"
+#include "onvif_search.h"
 #include "search.h"
 #include "seconds_text.h"
 #include "session.h"
@@ -66,10 +67,10 @@ int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostrea
     // A MAC is one of ours, an endpoint a WS-Discovery device's, an address either kind's.
     SearchProtocols protocols;
     protocols.quill = !byEndpoint;
-    protocols.onvif = !mac;
-    protocols.onvifTypes = {*wsd::ParseTypeName("dn:NetworkVideoTransmitter")};
+    if (!mac)
+        protocols.onvif = CameraProbes();
     WireOptions wireOptions;
-    wireOptions.onvif = protocols.onvif;
+    wireOptions.onvif = !mac;
     Session session = OpenSession(host, options.interfaces, err, wireOptions);
     Search search(*session.wire, session.links, err, protocols);
     SearchRules rules;

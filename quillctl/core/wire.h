@@ -19,6 +19,10 @@ using Clock = std::chrono::steady_clock;
 // Our own search (port 5555/5556, group 235.5.6.7) or WS-Discovery (port 3702, group 239.255.255.250).
 enum class Channel { Quill, Onvif };
 
+// WS-Discovery's group and port, where the platform opens the sockets of Channel::Onvif.
+inline constexpr const char* kOnvifGroup = "239.255.255.250";
+inline constexpr uint16_t kOnvifPort = 3702;
+
 // Which sockets a command needs besides our own search's.
 struct WireOptions {
     bool onvif = false;          // a socket per link for WS-Discovery requests and the answers to them

@@ -1,14 +1,11 @@
 #pragma once
-// The names WS-Discovery (the 2005/04 version that cameras speak) is written in: namespaces, actions,
-// the group and port, and the type prefixes a user may write on the command line.
+// The names WS-Discovery (the 2005/04 version that cameras speak) is written in: namespaces, actions
+// and the type prefixes a user may write on the command line.
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace quillctl::wsd {
-
-inline constexpr const char* kGroup = "239.255.255.250";
-inline constexpr uint16_t kPort = 3702;
 
 inline constexpr std::string_view kSoap12 = "http://www.w3.org/2003/05/soap-envelope";
 // Some devices still answer in SOAP 1.1; the body reads the same.

@@ -13,7 +13,6 @@
 
 #include "reply_wait.h"
 #include "wire_protocol.h"
-#include "wsd_names.h"
 #include "wsd_reader.h"
 
 namespace quillctl {
@@ -94,7 +93,7 @@ LinuxWire::LinuxWire(const std::vector<Link>& links, const WireOptions& options)
         // Another discovery program may hold the port exclusively: probing still finds every camera.
         try {
             receivers_.push_back(
-                {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+                {OpenGroupReceiver(links, OnvifGroup(), kOnvifPort, kOnvifGroup), Channel::Onvif});
         } catch (const WireSetupError& error) {
             setupWarning_ = std::string("Hello and Bye are not heard: ") + error.what();
         }
@@ -191,7 +190,7 @@ std::string LinuxWire::Send(size_t link, std::span<const uint8_t> datagram) {
 std::string LinuxWire::SendOnvif(size_t link, std::span<const uint8_t> datagram) {
     if (link >= onvifSenders_.size())
         return "no WS-Discovery socket on this link";
-    return SendTo(onvifSenders_[link], OnvifGroup(), wsd::kPort, datagram);
+    return SendTo(onvifSenders_[link], OnvifGroup(), kOnvifPort, datagram);
 }
 
 void LinuxWire::Drain(int fd, Channel channel, Clock::time_point until,

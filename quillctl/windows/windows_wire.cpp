@@ -6,7 +6,6 @@
 
 #include "reply_wait.h"
 #include "wire_protocol.h"
-#include "wsd_names.h"
 #include "wsd_reader.h"
 
 namespace quillctl {
@@ -114,7 +113,7 @@ void WindowsWire::Open(const std::vector<Link>& links, const WireOptions& option
         // Windows' own discovery services may hold the port exclusively: probing still finds every camera.
         try {
             receivers_.push_back(
-                {OpenGroupReceiver(links, OnvifGroup(), wsd::kPort, wsd::kGroup), Channel::Onvif});
+                {OpenGroupReceiver(links, OnvifGroup(), kOnvifPort, kOnvifGroup), Channel::Onvif});
         } catch (const WireSetupError& error) {
             setupWarning_ = std::string("Hello and Bye are not heard: ") + error.what();
         }
@@ -220,7 +219,7 @@ std::string WindowsWire::Send(size_t link, std::span<const uint8_t> datagram) {
 std::string WindowsWire::SendOnvif(size_t link, std::span<const uint8_t> datagram) {
     if (link >= onvifSenders_.size())
         return "no WS-Discovery socket on this link";
-    return SendTo(onvifSenders_[link], OnvifGroup(), wsd::kPort, datagram);
+    return SendTo(onvifSenders_[link], OnvifGroup(), kOnvifPort, datagram);
 }
 
 void WindowsWire::Drain(SOCKET s, Channel channel, Clock::time_point until,
