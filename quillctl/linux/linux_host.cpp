@@ -13,14 +13,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "command_line.h"
+#include "commands/command_line.h"
 #include "curl_transport.h"
-#include "exit_status.h"
+#include "net/exit_status.h"
 #include "linux_interfaces.h"
 #include "linux_neighbours.h"
 #include "linux_wire.h"
 #include "openssl_crypto.h"
-#include "text_escape.h"
+#include "net/text_escape.h"
 
 extern char** environ;
 

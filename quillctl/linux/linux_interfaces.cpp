@@ -8,7 +8,7 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
-#include "exit_status.h"
+#include "net/exit_status.h"
 
 namespace quillctl {
 

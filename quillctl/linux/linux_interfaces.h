@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "links.h"
+#include "net/links.h"
 
 namespace quillctl {
 

@@ -2,7 +2,7 @@
 #include <memory>
 #include <vector>
 
-#include "host.h"
+#include "commands/host.h"
 
 namespace quillctl {
 

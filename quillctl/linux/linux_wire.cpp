@@ -11,9 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "reply_wait.h"
+#include "net/reply_wait.h"
 #include "wire_protocol.h"
-#include "wsd_reader.h"
+#include "onvif/wsd_reader.h"
 
 namespace quillctl {
 

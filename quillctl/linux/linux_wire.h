@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "links.h"
-#include "wire.h"
+#include "net/links.h"
+#include "net/wire.h"
 
 namespace quillctl {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "bcrypt_crypto.h"
-#include "command_line.h"
-#include "exit_status.h"
-#include "text_escape.h"
-#include "text_files.h"
+#include "commands/command_line.h"
+#include "net/exit_status.h"
+#include "net/text_escape.h"
+#include "output/text_files.h"
 #include "windows_interfaces.h"
 #include "windows_neighbours.h"
 #include "windows_wire.h"

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "exit_status.h"
+#include "net/exit_status.h"
 
 namespace quillctl {
 

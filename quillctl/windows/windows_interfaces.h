@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "links.h"
+#include "net/links.h"
 
 namespace quillctl {
 

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "reply_wait.h"
+#include "net/reply_wait.h"
 #include "wire_protocol.h"
-#include "wsd_reader.h"
+#include "onvif/wsd_reader.h"
 
 namespace quillctl {
 

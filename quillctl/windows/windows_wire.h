@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "links.h"
-#include "wire.h"
+#include "net/links.h"
+#include "net/wire.h"
 
 namespace quillctl {
 

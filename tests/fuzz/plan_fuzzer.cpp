@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "address_rules.h"
+#include "plan/address_rules.h"
 #include "device_url.h"
 #include "fuzz_check.h"
-#include "plan_check.h"
-#include "plan_reader.h"
-#include "text_files.h"
+#include "plan/plan_check.h"
+#include "plan/plan_reader.h"
+#include "output/text_files.h"
 
 using namespace quillctl;
 

@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "device_list.h"
-#include "device_rows.h"
+#include "net/device_list.h"
+#include "output/device_rows.h"
 #include "fuzz_check.h"
-#include "onvif_facts.h"
-#include "onvif_search.h"
-#include "wsd_reader.h"
+#include "onvif/onvif_facts.h"
+#include "onvif/onvif_search.h"
+#include "onvif/wsd_reader.h"
 
 using namespace quillctl;
 

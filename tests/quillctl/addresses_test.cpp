@@ -1,9 +1,9 @@
 // MAC and address arguments, the refused addresses, and the choice of links.
 #include <gtest/gtest.h>
 
-#include "address_rules.h"
-#include "links.h"
-#include "mac_argument.h"
+#include "plan/address_rules.h"
+#include "net/links.h"
+#include "net/mac_argument.h"
 
 namespace quillctl {
 namespace {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "command_run.h"
-#include "exit_status.h"
+#include "net/exit_status.h"
 #include "wire_protocol.h"
 
 namespace quillctl {

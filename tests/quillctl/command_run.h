@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "commands/command_line.h"
 #include "fake_lan.h"
 
 namespace quillctl::testing {

@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "command_line.h"
+#include "commands/command_line.h"
 #include "command_run.h"
-#include "exit_status.h"
+#include "net/exit_status.h"
 #include "fake_lan.h"
 #include "wire_protocol.h"
 

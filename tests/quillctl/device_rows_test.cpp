@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "device_rows.h"
+#include "output/device_rows.h"
 
 namespace quillctl {
 namespace {

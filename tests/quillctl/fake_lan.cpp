@@ -5,7 +5,7 @@
 
 #include <pugixml.hpp>
 
-#include "exit_status.h"
+#include "net/exit_status.h"
 #include "wire_protocol.h"
 
 namespace quillctl::testing {

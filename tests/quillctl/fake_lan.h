@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "fake_camera.h"
-#include "host.h"
-#include "mac_argument.h"
+#include "commands/host.h"
+#include "net/mac_argument.h"
 #include "openssl_crypto.h"
-#include "wire.h"
+#include "net/wire.h"
 #include "wsd_samples.h"
 
 namespace quillctl::testing {

@@ -1,7 +1,7 @@
 // Deep plan and report paths on Windows: only paths of MAX_PATH characters or more change form.
 #include <gtest/gtest.h>
 
-#include "long_path.h"
+#include "output/long_path.h"
 
 namespace quillctl {
 namespace {

@@ -8,9 +8,9 @@
 #include <set>
 
 #include "command_run.h"
-#include "exit_status.h"
+#include "net/exit_status.h"
 #include "fake_lan.h"
-#include "onvif_search.h"
+#include "onvif/onvif_search.h"
 
 namespace quillctl {
 namespace {

@@ -4,14 +4,14 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "change_report.h"
+#include "plan/change_report.h"
 #include "command_run.h"
-#include "csv_text.h"
-#include "exit_status.h"
-#include "output_sink.h"
-#include "progress_line.h"
-#include "row_formats.h"
-#include "text_escape.h"
+#include "output/csv_text.h"
+#include "net/exit_status.h"
+#include "output/output_sink.h"
+#include "plan/progress_line.h"
+#include "output/row_formats.h"
+#include "net/text_escape.h"
 
 namespace quillctl {
 namespace {

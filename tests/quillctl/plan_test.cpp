@@ -4,11 +4,11 @@
 #include <cstring>
 #include <sstream>
 
-#include "address_allocation.h"
-#include "plan_check.h"
-#include "plan_reader.h"
-#include "row_formats.h"
-#include "text_files.h"
+#include "plan/address_allocation.h"
+#include "plan/plan_check.h"
+#include "plan/plan_reader.h"
+#include "output/row_formats.h"
+#include "output/text_files.h"
 
 namespace quillctl {
 namespace {

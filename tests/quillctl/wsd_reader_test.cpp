@@ -3,10 +3,10 @@
 
 #include <random>
 
-#include "onvif_facts.h"
-#include "wsd_reader.h"
+#include "onvif/onvif_facts.h"
+#include "onvif/wsd_reader.h"
 #include "wsd_samples.h"
-#include "wsd_writer.h"
+#include "onvif/wsd_writer.h"
 
 namespace quillctl {
 namespace {

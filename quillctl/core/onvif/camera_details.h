@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ipv4.h"
+#include "net/ipv4.h"
 #include "onvif/bounded_workers.h"
 #include "onvif/device_client.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "mac_argument.h"
+#include "net/mac_argument.h"
 #include "onvif/device_client.h"
 
 namespace quillctl::onvif {

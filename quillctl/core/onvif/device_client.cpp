@@ -1,7 +1,7 @@
 #include "onvif/device_client.h"
 
 #include "onvif/ws_security.h"
-#include "text_escape.h"
+#include "net/text_escape.h"
 
 namespace quillctl::onvif {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ipv4.h"
+#include "net/ipv4.h"
 #include "onvif/soap.h"
 
 namespace quillctl::onvif {

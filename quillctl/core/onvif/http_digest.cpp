@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <map>
 
-#include "onvif_facts.h"
+#include "onvif/onvif_facts.h"
 
 namespace quillctl::onvif {
 

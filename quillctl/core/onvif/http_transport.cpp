@@ -1,6 +1,6 @@
 #include "onvif/http_transport.h"
 
-#include "onvif_facts.h"
+#include "onvif/onvif_facts.h"
 
 namespace quillctl::onvif {
 

@@ -1,0 +1,75 @@
+#pragma once
+// The commands, each given its options already read from the command line. They print results to
+// `out` and warnings and progress to `err`, return the exit status and throw CommandError for any
+// other ending.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "commands/credential_options.h"
+#include "commands/host.h"
+#include "output/row_formats.h"
+#include "onvif/wsd_names.h"
+
+namespace quillctl {
+
+// Which searches find makes: ours (what it always made), WS-Discovery, or both.
+enum class FindProtocol { Quill, Onvif, All };
+
+struct FindOptions {
+    std::vector<std::string> interfaces;
+    FindProtocol protocol = FindProtocol::Quill;
+    std::vector<wsd::TypeName> onvifTypes; // what the WS-Discovery probe asks for
+    double timeoutSeconds = 2.0;
+    std::optional<int> count;
+    RowFormat format = RowFormat::Table;
+    bool watch = false;
+    std::string outputPath; // empty: standard output
+    bool details = false;   // ask each ONVIF camera's device service too
+    CredentialOptions credentials;
+};
+
+struct SetIpOptions {
+    std::vector<std::string> interfaces;
+    std::string mac;
+    std::string newIp;
+    double findTimeoutSeconds = 2.0;
+    double timeoutSeconds = 15.0;
+    bool force = false;
+};
+
+struct ApplyOptions {
+    std::vector<std::string> interfaces;
+    std::string planPath; // or, instead of a plan:
+    std::string from;
+    std::string select;
+    bool dryRun = false;
+    std::string reportPath;
+    double findTimeoutSeconds = 2.0;
+    double timeoutSeconds = 15.0;
+};
+
+struct WebOptions {
+    std::vector<std::string> interfaces;
+    std::string target; // a MAC, an IPv4 address or a WS-Discovery endpoint
+    double findTimeoutSeconds = 2.0;
+};
+
+// What ONVIF cameras say of themselves through their device service.
+struct InfoOptions {
+    std::vector<std::string> interfaces;
+    std::vector<std::string> targets; // MACs, IPv4 addresses or endpoints; none: every camera found
+    double findTimeoutSeconds = 2.0;
+    RowFormat format = RowFormat::Table;
+    std::string outputPath; // empty: standard output
+    CredentialOptions credentials;
+};
+
+int RunFind(Host& host, const FindOptions& options, std::ostream& out, std::ostream& err);
+int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::ostream& err);
+int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::ostream& err);
+int RunWeb(Host& host, const WebOptions& options, std::ostream& out, std::ostream& err);
+int RunInfo(Host& host, const InfoOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace quillctl
