@@ -29,6 +29,19 @@ bool Printable(std::string_view text) {
     return true;
 }
 
+// Names may keep letters of any script, but nothing a terminal reads as a control: no C0 byte, no
+// DEL, no C1 control in its UTF-8 form (0xC2 0x80 to 0xC2 0x9F).
+bool FreeOfControls(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f)
+            return false;
+        if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9f)
+            return false;
+    }
+    return true;
+}
+
 void CheckXAddr(const std::string& text, const std::optional<HttpXAddr>& xaddr) {
     if (!xaddr)
         return;
@@ -59,9 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (read.message->kind == wsd::MessageKind::Bye)
             list.ByeOnvif(device.endpoint, 0);
     }
-    for (const DeviceRow& row : BuildRows(list, links, {}))
-        for (const std::string* text :
-             {&row.ip, &row.mac, &row.endpoint, &row.name, &row.hardware, &row.xaddr})
+    for (const DeviceRow& row : BuildRows(list, links, {})) {
+        for (const std::string* text : {&row.ip, &row.mac, &row.endpoint, &row.xaddr})
             Check(Printable(*text), "a row shows a byte that is not printable ASCII");
+        for (const std::string* text : {&row.name, &row.hardware})
+            Check(FreeOfControls(*text), "a row's name shows a control character");
+    }
     return 0;
 }
