@@ -19,8 +19,8 @@ DEB = PACKAGES / f"quillctl_{VERSION}_amd64.deb"
 TOP = f"quillmast-{VERSION}-win64"
 # DLLs every Windows has: a portable .exe may import these and nothing else.
 SYSTEM_DLLS = {
-    "advapi32.dll", "comctl32.dll", "gdi32.dll", "iphlpapi.dll", "kernel32.dll", "msvcrt.dll",
-    "ole32.dll", "shell32.dll", "user32.dll", "ws2_32.dll",
+    "advapi32.dll", "bcrypt.dll", "comctl32.dll", "crypt32.dll", "gdi32.dll", "iphlpapi.dll", "kernel32.dll",
+    "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll", "winhttp.dll", "ws2_32.dll",
 }
 
 
@@ -124,7 +124,7 @@ def test_completion_offers_commands_and_fixed_values(installed_root):
                       _quillctl; printf '%s\\n' "${{COMPREPLY[@]}}" """
         return run("bash", "-c", program, env=env).stdout.split()
 
-    assert complete("quillctl ") == ["find", "set-ip", "apply", "web"]
+    assert complete("quillctl ") == ["find", "set-ip", "apply", "web", "info"]
     assert complete("quillctl find --form") == ["--format"]
     assert complete("quillctl find --format ") == ["table", "csv", "json", "jsonl"]
     assert complete("quillctl apply --select d") == ["duplicate"]
