@@ -192,16 +192,8 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
             targets.push_back(*line.newIp);
     // Asked now, answered while the search runs.
     others.Ask(targets);
-    if (source.first || !targets.empty()) {
-        // The whole time, never ended early: every device and camera that may hold an address of the
-        // plan has the time to answer.
-        SearchRules rules;
-        rules.deadline = session.wire->Now() + SecondsToDuration(options.findTimeoutSeconds);
-        if (search.Run(rules) == PaceEnd::Interrupted)
-            throw CommandError(kExitFailure, "interrupted before anything was sent");
-        search.RequireSent();
-        search.HintIfSilent(host.NoReplyHint());
-    }
+    if (source.first || !targets.empty())
+        SearchTheWholeTime(search, session, host, options.findTimeoutSeconds);
 
     std::vector<PlanLine> lines =
         source.first ? Allocate(source, search, session, others) : source.plan.lines;

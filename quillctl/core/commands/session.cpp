@@ -33,4 +33,13 @@ Clock::duration SecondsToDuration(double seconds) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+void SearchTheWholeTime(Search& search, Session& session, Host& host, double seconds) {
+    SearchRules rules;
+    rules.deadline = session.wire->Now() + SecondsToDuration(seconds);
+    if (search.Run(rules) == PaceEnd::Interrupted)
+        throw CommandError(kExitFailure, "interrupted before anything was sent");
+    search.RequireSent();
+    search.HintIfSilent(host.NoReplyHint());
+}
+
 } // namespace quillctl

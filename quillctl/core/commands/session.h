@@ -8,6 +8,7 @@
 
 #include "commands/host.h"
 #include "net/links.h"
+#include "net/search.h"
 #include "net/wire.h"
 
 namespace quillctl {
@@ -25,6 +26,11 @@ struct Session {
 // sockets, or a socket that every link needs, can be set up.
 Session OpenSession(Host& host, const std::vector<std::string>& wantedInterfaces, std::ostream& err,
                     const WireOptions& wireOptions = {});
+
+// The search before a change: the whole `seconds`, never ended early, so every device, camera and other
+// machine that may hold a target address has the time to answer. Throws CommandError (exit 1) when
+// interrupted or when no search could be sent; says the platform's hint when nothing answered.
+void SearchTheWholeTime(Search& search, Session& session, Host& host, double seconds);
 
 // A --timeout-style number of seconds as a clock duration.
 Clock::duration SecondsToDuration(double seconds);

@@ -64,13 +64,7 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
     OtherHolders others(host, session.links, *session.wire);
     if (!options.force)
         others.Ask({*target}); // answered while the search runs
-    // The whole time, never ended early: whoever else may hold the address has the time to answer.
-    SearchRules rules;
-    rules.deadline = session.wire->Now() + SecondsToDuration(options.findTimeoutSeconds);
-    if (search.Run(rules) == PaceEnd::Interrupted)
-        throw CommandError(kExitFailure, "interrupted before anything was sent");
-    search.RequireSent();
-    search.HintIfSilent(host.NoReplyHint());
+    SearchTheWholeTime(search, session, host, options.findTimeoutSeconds);
     DevicePick pick = PickDevice(search.list(), session.links, *mac, "");
     if (!pick.rivals.empty())
         throw CommandError(kExitUsage, MacText(*mac) + " " + DescribeRivals(pick.rivals, session.links) +
