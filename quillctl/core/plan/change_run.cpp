@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "net/text_escape.h"
 #include "wire_protocol.h"
 
 namespace quillctl {
@@ -21,6 +22,12 @@ const char* StatusName(ChangeStatus status) {
         return "skipped";
     }
     return "?";
+}
+
+std::string DeviceName(const ChangeItem& item) {
+    if (item.camera && item.mac == Mac{})
+        return EscapeText(item.camera->endpoint);
+    return MacText(item.mac);
 }
 
 std::vector<ChangeStep> AllAtOnce(const std::vector<ChangeItem>& items) {

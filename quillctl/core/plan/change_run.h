@@ -7,6 +7,7 @@
 // neither says what this command did.
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "net/pacer.h"
 #include "net/send_warning.h"
 #include "net/wire.h"
+#include "onvif/device_client.h"
 
 namespace quillctl {
 
@@ -32,8 +34,21 @@ enum class ChangeStatus {
 
 const char* StatusName(ChangeStatus status);
 
+// A WS-Discovery camera's change goes through its device service (SOAP at its XAddr, with its own
+// credentials), not through our command; it is confirmed when the camera, by its endpoint, answers a
+// Probe or says Hello with an XAddr at the new address and answers an authenticated
+// GetNetworkInterfaces there that holds it.
+struct CameraChange {
+    std::string endpoint; // Hello and ProbeMatches name the camera by it
+    std::string xaddr;    // where its device service answers before the change
+    std::optional<onvif::Credentials> credentials;
+    std::optional<int> prefixLength; // nothing: the prefix length the camera has now
+    std::optional<Ipv4> gateway;     // nothing: its default gateway is left as it is
+};
+
 struct ChangeItem {
-    Mac mac{};
+    Mac mac{}; // a camera's when known (its scopes or its interface), else all zero
+    std::optional<CameraChange> camera; // set for a WS-Discovery camera
     size_t link = 0;   // where the command goes out and the confirming reply must arrive
     std::string oldIp; // the address text the device answered with before the change
     std::string newIp; // asked for; empty when the line asks no change
@@ -48,6 +63,10 @@ struct ChangeItem {
     bool inSubnet = true; // the new address lies in the subnet of the device's link
     int sends = 0;        // commands that went out for it
 };
+
+// How messages and tables name the item's device: its MAC, or a camera whose MAC is not known by its
+// endpoint (escaped).
+std::string DeviceName(const ChangeItem& item);
 
 // One command's worth of a change: the device of `item` is to take `target`, once every step of
 // `after` is confirmed (those devices have left the address, or this device has reached its stop).
