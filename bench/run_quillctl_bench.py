@@ -16,8 +16,14 @@ another:
     every camera's row checked for its endpoint, name and XAddr;
   - the size of quillctl.exe; the native binary's start-to-exit time for find --count 1;
   - find --protocol all --timeout 2 while a hostile host answers its WS-Discovery probe 20,000 times
-    a second (quillsim --flood-onvif): from its start to its exit, and the rate the flood reached.
---only flood measures only that figure.
+    a second (quillsim --flood-onvif): from its start to its exit, and the rate the flood reached;
+  - info on 56 ONVIF cameras, 28 on each link (those of link 2 on HTTP Digest, their clocks an hour
+    ahead): from its start to its exit, and from the first device service call to the last, as the
+    cameras log them; every field of every camera checked against the simulator's settings;
+  - apply of the mixed plan of the camera change tests (8 of ours and 8 cameras on two links, one camera
+    needing a reboot, all re-addressed): from its start to its exit, and from its first SetNetworkInterfaces
+    to its exit against the slowest camera's reboot (its silence, as the simulator logs it).
+--only flood|info56|mixed measures only that figure.
 """
 
 import argparse
@@ -34,6 +40,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
+import camera_site as site  # noqa: E402
 import lab  # noqa: E402
 import quillctl_runner as ctl  # noqa: E402
 
@@ -161,6 +168,73 @@ def flood_run():
         return {"start_to_exit": elapsed, "flood_rate": rate}
 
 
+INFO_CAMERAS_PER_LINK = 28
+
+
+def secret_file(logs):
+    password = site.new_password()
+    return password, site.write_secret(Path(logs) / site.SECRET_NAME, password)
+
+
+def info_run():
+    """info on 56 cameras of two links; every row checked by the simulator's settings."""
+    logs = run_logs("info")
+    with lab.ProcessGroup(logs) as group:
+        password, secret = secret_file(logs)
+        bases = {n: site.card_prefix(n) + "100" for n in (1, 2)}
+        sims = [group.sim("--devices", "0", "--onvif", str(INFO_CAMERAS_PER_LINK), "--onvif-ip-base", base,
+                          "--onvif-user", site.USER, "--onvif-password-file", str(secret),
+                          *(["--onvif-auth", "digest", "--onvif-clock-offset", "3600"] if n == 2 else []),
+                          name=f"info{n}", segment=n) for n, base in bases.items()]
+        started = time.monotonic()
+        result = ctl.run("info", "--format", "json", "--user", site.USER, env={"QUILLCTL_PASSWORD": password})
+        elapsed = time.monotonic() - started
+        ctl.expect_status(result, 0)
+        rows = json.loads(result.stdout)
+        for n, base in bases.items():
+            site.expect_details({row["endpoint"]: row for row in rows if row["xaddr"].startswith(
+                f"http://{site.card_prefix(n)}")}, INFO_CAMERAS_PER_LINK, base)
+        calls = [c["t"] for sim in sims for c in sim.records("onvif-call")]
+        site.expect_nowhere(Path(logs), password, [result.stdout, result.stderr])
+        return {"start_to_exit": elapsed, "first_call_to_last_call": max(calls) - min(calls),
+                "calls": len(calls)}
+
+
+MIXED_REBOOT_S = 3
+
+
+def mixed_apply_run():
+    """apply of the mixed 8 + 8 plan on two links; the slowest camera's reboot from the simulators' logs."""
+    logs = run_logs("mixed-apply")
+    with lab.ProcessGroup(logs) as group:
+        password, secret = secret_file(logs)
+        sims = site.start_site(group, secret, MIXED_REBOOT_S)
+        header, rows = ctl.find_csv("--protocol", "all", "--count", 4 * site.PER_CARD, "--timeout", "5")
+        plan, report = Path(logs) / "plan.csv", Path(logs) / "result.json"
+        site.write_plan(header, rows, plan, site.site_plan())
+        started = time.monotonic()
+        result = ctl.run("apply", plan, "--report", report, "--user", site.USER,
+                         env={"QUILLCTL_PASSWORD": password}, timeout=300)
+        elapsed, ended = time.monotonic() - started, time.time()
+        ctl.expect_status(result, 0)
+        items = json.loads(report.read_text())
+        lab.expect(len(items) == 4 * site.PER_CARD and all(item["status"] == "confirmed" for item in items),
+                   f"report {items}")
+        reboots = []
+        for sim in sims.values():
+            back = {record["device"]: record["t"] for record in sim.records("onvif-back")}
+            reboots += [back[record["device"]] - record["t"] for record in sim.records("onvif-reboot")]
+        first_set = min(c["t"] for sim in sims.values() for c in sim.records("onvif-call")
+                        if c["operation"] == "SetNetworkInterfaces")
+        return {"start_to_exit": elapsed, "first_set_to_exit": ended - first_set,
+                "slowest_reboot": max(reboots), "reboot_s": MIXED_REBOOT_S,
+                "slowest_confirmation": max(item["seconds"] for item in items)}
+
+
+CAMERA_RUNS = {"info56": ("info56", info_run, "info, 56 cameras on two links"),
+               "mixed": ("mixed_apply", mixed_apply_run, "apply, 8 of ours and 8 cameras on two links")}
+
+
 def measure(repeats, only=None):
     figures = {"binary": str(lab.quillctl_binary())}
     if only in (None, "flood"):
@@ -168,6 +242,12 @@ def measure(repeats, only=None):
         for repeat in range(repeats):
             figures["flood"].append(flood_run())
             print(f"  find --timeout 2 under a flood, run {repeat + 1}: {figures['flood'][-1]}", flush=True)
+    for name, (key, run, what) in CAMERA_RUNS.items():
+        if only in (None, name):
+            figures[key] = []
+            for repeat in range(repeats):
+                figures[key].append(run())
+                print(f"  {what}, run {repeat + 1}: {figures[key][-1]}", flush=True)
     if only is None:
         return measure_the_rest(figures, repeats)
     return figures
@@ -207,6 +287,19 @@ def table(figures):
                      f"{ctl.FLOOD_RATE:,} times a second: start to exit (bound 2.5 s)",
                      spread_text(figures["flood"], "start_to_exit") +
                      f"; flood {min(rates):,.0f} to {max(rates):,.0f} datagrams/s"))
+    if "info56" in figures:
+        rows += [("info, 56 ONVIF cameras on two links (28 by UsernameToken, 28 by HTTP Digest an hour ahead), "
+                  "every field checked: start to exit, its 2 s search included",
+                  spread_text(figures["info56"], "start_to_exit")),
+                 ("the same: first device service call to the last",
+                  spread_text(figures["info56"], "first_call_to_last_call"))]
+    if "mixed_apply" in figures:
+        runs = figures["mixed_apply"]
+        rows += [("apply, 8 of ours and 8 ONVIF cameras on two links, one needing a reboot: start to exit, "
+                  "its 2 s search included", spread_text(runs, "start_to_exit")),
+                 (f"the same: first SetNetworkInterfaces to exit, against the slowest camera's reboot "
+                  f"(--onvif-reboot-s {MIXED_REBOOT_S})",
+                  spread_text(runs, "first_set_to_exit") + "; slowest reboot " + spread_text(runs, "slowest_reboot"))]
     if "find" in figures:
         rows += other_rows(figures)
     lines = ["| figure | value |", "|---|---|"] + [f"| {name} | {value} |" for name, value in rows]
@@ -245,7 +338,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", type=Path, default=ROOT / "build" / "bench")
     parser.add_argument("--repeats", type=int, default=3)
-    parser.add_argument("--only", choices=["flood"], default=None, help="measure only this figure")
+    parser.add_argument("--only", choices=["flood", *CAMERA_RUNS], default=None, help="measure only this figure")
     parser.add_argument("--quillctl", type=Path, default=None,
                         help="the native binary to measure (default: the package tree's, else the host tree's)")
     args = parser.parse_args()

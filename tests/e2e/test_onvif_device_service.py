@@ -5,7 +5,6 @@ there, nothing at the old one); node-onvif initialises a camera and reads it. Th
 simulator by a file and the clients by the environment only, and shows in no output or log."""
 
 import http.client
-import ipaddress
 import json
 import os
 import socket
@@ -17,6 +16,7 @@ import xml.etree.ElementTree as ET
 import pytest
 
 import lab
+from camera_site import expected_facts
 from test_onvif_sim import NS, group_listener, receive_messages
 
 USER = "installer"
@@ -52,16 +52,6 @@ def expect_password_nowhere(session, outputs):
     for path in session.logs.rglob("*"):
         if path.is_file() and path.name != "camera-password":
             lab.expect(PASSWORD.encode() not in path.read_bytes(), f"the password is in {path}")
-
-
-def expected_facts(k, base=lab.ONVIF_BASE):
-    address = lab.camera_address(base, k)
-    value = int(ipaddress.IPv4Address(address))
-    makes = [("Sim Optics", "SO-"), ("Lab Imaging", "LI-"), ("Test & <Vision>", "TV-")]
-    maker, prefix = makes[k % 3]
-    return {"manufacturer": maker, "model": f"{prefix}{100 + k % 7}", "firmwareVersion": f"5.{k % 10}.0",
-            "serialNumber": f"QS{value:08X}{k:04X}", "hardwareId": f"QS-{k}",
-            "mac": "02:5a:" + ":".join(f"{b:02x}" for b in value.to_bytes(4, "big"))}
 
 
 @pytest.mark.parametrize("auth, reboot_needed", [("token", False), ("digest", True)])

@@ -13,7 +13,7 @@ import pytest
 
 import lab
 import quillctl_runner as ctl
-from test_onvif_device_service import expected_facts
+from camera_site import expect_details, expect_nowhere
 
 USER = "installer"
 # Unlike any other text of a test run, so finding it anywhere means it leaked.
@@ -40,24 +40,6 @@ def info(*args, password=PASSWORD, status=0, windows=False):
     return {row["endpoint"]: row for row in rows}, result.stdout + result.stderr
 
 
-def expect_nowhere(session, password, outputs):
-    for text in outputs:
-        lab.expect(password not in text, "the password is in quillctl's output")
-    for path in session.logs.rglob("*"):
-        if path.is_file() and path.name != "camera-password":
-            lab.expect(password.encode() not in path.read_bytes(), f"the password is in {path}")
-
-
-def expect_details(rows, auth="ok"):
-    for k in range(COUNT):
-        facts, row = expected_facts(k), rows[lab.camera_endpoint(lab.ONVIF_BASE, k)]
-        want = {"manufacturer": facts["manufacturer"], "model": facts["model"],
-                "firmware": facts["firmwareVersion"], "serial": facts["serialNumber"],
-                "mac": facts["mac"].replace(":", "-"), "dhcp": k % 2 == 1, "prefix_length": 24,
-                "gateway": "198.51.100.1", "auth": auth}
-        lab.expect({key: row[key] for key in want} == want, f"camera {k}: {row}")
-
-
 # Both builds: the native one with libcurl and libcrypto, quillctl.exe with WinHTTP and BCrypt under Wine.
 BUILDS = pytest.mark.parametrize("windows", [False, True], ids=["linux", "exe"])
 
@@ -66,7 +48,7 @@ BUILDS = pytest.mark.parametrize("windows", [False, True], ids=["linux", "exe"])
 def test_info_and_find_details_tell_each_camera_by_token_and_digest_on_its_own_clock(session, windows):
     sim = cameras(session)
     rows, output = info("--user", USER, windows=windows)
-    expect_details(rows)
+    expect_details(rows, COUNT)
     # The Digest camera's first call goes without credentials, to be given a challenge.
     calls = [c for c in sim.records("onvif-call") if c["operation"] == "GetDeviceInformation"]
     lab.expect(sorted((c["device"], c["auth"]) for c in calls if c["result"] == "ok")
@@ -81,7 +63,7 @@ def test_info_and_find_details_tell_each_camera_by_token_and_digest_on_its_own_c
     table = list(csv.DictReader(io.StringIO(found.stdout)))
     csv_rows = {r["endpoint"]: {**r, "dhcp": r["dhcp"] == "true", "prefix_length": int(r["prefix_length"])}
                 for r in table}
-    expect_details(csv_rows)
+    expect_details(csv_rows, COUNT)
 
     # --output as for find: the whole list in the file, UTF-8 CSV with a byte order mark, nothing on stdout.
     listed = session.logs / f"info-{'exe' if windows else 'linux'}.csv"
@@ -93,7 +75,7 @@ def test_info_and_find_details_tell_each_camera_by_token_and_digest_on_its_own_c
     lab.expect(text.startswith(b"\xef\xbb\xbf"), f"{listed} starts {text[:8]!r}")
     lab.expect(len(list(csv.DictReader(io.StringIO(text[3:].decode())))) == COUNT, f"{listed}: {text!r}")
     password_file.unlink()
-    expect_nowhere(session, PASSWORD, [output, found.stdout, found.stderr, written.stderr])
+    expect_nowhere(session.logs, PASSWORD, [output, found.stdout, found.stderr, written.stderr])
 
 
 @BUILDS
@@ -113,4 +95,4 @@ def test_a_wrong_password_is_refused_once_and_none_is_needed(session, windows):
     lab.expect({row["ip"] for row in rows.values()}
                == {lab.camera_address(lab.ONVIF_BASE, k) for k in range(COUNT)}, f"rows {rows}")
     for password in (PASSWORD, wrong):
-        expect_nowhere(session, password, [refused_output, needed_output])
+        expect_nowhere(session.logs, password, [refused_output, needed_output])
