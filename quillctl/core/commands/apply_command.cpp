@@ -3,6 +3,7 @@
 #include <set>
 #include <sstream>
 
+#include "commands/camera_changes.h"
 #include "plan/address_allocation.h"
 #include "plan/address_rules.h"
 #include "plan/change_report.h"
@@ -174,6 +175,8 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
                                "cannot write the report " + EscapeName(options.reportPath) + ": " + error);
     }
     PlanSource source = ReadSource(options);
+    // Asked before the search: a password typed at the terminal must not wait for the network.
+    const onvif::CredentialBook book = LoadCredentials(host, options.credentials);
     if (std::any_of(source.plan.problems.begin(), source.plan.problems.end(),
                     [](const PlanProblem& problem) { return problem.refusedOutright; }))
         RefusePlan(source.plan.problems, options, err);
@@ -207,6 +210,9 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
         RefusePlan(problems, options, err);
 
     std::vector<ChangeItem>& items = checked.items;
+    for (ChangeItem& item : items)
+        if (item.camera)
+            item.camera->credentials = CameraCredentials(book, item);
     ChangeOrder order = Order(items, search, session, others);
     WarnOutsideSubnet(err, items, session.links);
     if (options.dryRun) {
@@ -216,6 +222,7 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
     }
     ProgressLine progress(err, host.ErrorStreamIsTerminal());
     ChangeRun run(*session.wire, session.links, items, std::move(order.steps), err);
+    UseCamerasOf(run, items, host, options.cameraTimeoutSeconds, !options.noReboot, err, &progress);
     PaceEnd end =
         run.Run(SecondsToDuration(options.timeoutSeconds),
                 [&](const ChangeCounts& counts, double seconds) { progress.Show(counts, seconds); });

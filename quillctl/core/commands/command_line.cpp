@@ -66,6 +66,20 @@ CLI::Option* AddSeconds(CLI::App& command, const std::string& name, double& valu
         ->capture_default_str();
 }
 
+// --timeout for our devices, and for cameras too when given; a camera's own default is far longer, as a
+// reboot into its new address takes a minute on many.
+CLI::Option* AddChangeOptions(CLI::App& command, double& timeout, CameraChangeOptions& cameras) {
+    CLI::Option* option = AddSeconds(command, "-t,--timeout", timeout,
+                                     "How long to wait for a confirmation; cameras wait " +
+                                         std::to_string(static_cast<int>(cameras.cameraTimeoutSeconds)) +
+                                         " s unless it is given");
+    command.add_flag("--no-reboot", cameras.noReboot,
+                     "Leave a camera that needs a reboot for its new address unrebooted (reported as "
+                     "failed, detail \"reboot needed\")");
+    AddCredentialOptions(command, cameras.credentials);
+    return option;
+}
+
 CLI::Option* AddOutputOption(CLI::App& command, std::string& path) {
     return command
         .add_option("-o,--output", path,
@@ -144,24 +158,29 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     CLI::App* setIpCommand = app.add_subcommand(
         "set-ip",
         "Give one device a new address: search until it answers, then send the change command every "
-        "0.9 s until it answers with another address");
+        "0.9 s until it answers with another address; a camera through its device service, "
+        "confirmed when it answers at the new address");
     setIpCommand
-        ->add_option("MAC", setIp.mac,
-                     "The device's MAC, e.g. 00-1a-2b-3c-4d-5e or 00:1A:2B:3C:4D:5E (WS-Discovery devices "
-                     "are refused: their addresses are changed through their own interface)")
+        ->add_option("DEVICE", setIp.target,
+                     "Our device's MAC, e.g. 00-1a-2b-3c-4d-5e or 00:1A:2B:3C:4D:5E; or an ONVIF camera's "
+                     "endpoint (urn:...), address or MAC")
         ->required();
     setIpCommand->add_option("NEW_IP", setIp.newIp, "The new address, dotted (e.g. 198.51.100.40)")
         ->required();
     AddInterfaceOption(*setIpCommand, setIp.interfaces);
     AddSeconds(*setIpCommand, "--find-timeout", setIp.findTimeoutSeconds,
                "How long to search for the device and anyone holding the new address (the whole time)");
-    AddSeconds(*setIpCommand, "-t,--timeout", setIp.timeoutSeconds, "How long to wait for the confirmation");
+    setIpCommand->add_option("--prefix-length", setIp.prefixLength, "A camera's new prefix length (default: its own)")
+        ->type_name("N")
+        ->check(CLI::Range(8, 30).description(""));
+    setIpCommand->add_option("--gateway", setIp.gateway, "A camera's new default gateway")->type_name("IP");
+    CLI::Option* setIpTimeout = AddChangeOptions(*setIpCommand, setIp.timeoutSeconds, setIp);
     setIpCommand->add_flag(
         "--force", setIp.force,
         "Send even an address another device, this host or a machine answering ARP holds, or "
         "the subnet's own or broadcast address (never 0.0.0.0/8, 127.0.0.0/8, 224.0.0.0 and "
         "above, which no device can take)");
-    setIpCommand->footer(kExitStatusText);
+    setIpCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
 
     ApplyOptions apply;
     CLI::App* applyCommand = app.add_subcommand(
@@ -195,8 +214,8 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     AddInterfaceOption(*applyCommand, apply.interfaces);
     AddSeconds(*applyCommand, "--find-timeout", apply.findTimeoutSeconds,
                "How long to search for the devices and anyone holding their new addresses (the whole time)");
-    AddSeconds(*applyCommand, "-t,--timeout", apply.timeoutSeconds, "How long to wait for the confirmations");
-    applyCommand->footer(kExitStatusText);
+    CLI::Option* applyTimeout = AddChangeOptions(*applyCommand, apply.timeoutSeconds, apply);
+    applyCommand->footer(std::string(kCredentialsHelp) + "\n" + kExitStatusText);
 
     WebOptions web;
     CLI::App* webCommand = app.add_subcommand(
@@ -274,8 +293,12 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
             }
             status = RunFind(host, find, out, err);
         } else if (setIpCommand->parsed()) {
+            if (setIpTimeout->count() > 0)
+                setIp.cameraTimeoutSeconds = setIp.timeoutSeconds;
             status = RunSetIp(host, setIp, out, err);
         } else if (applyCommand->parsed()) {
+            if (applyTimeout->count() > 0)
+                apply.cameraTimeoutSeconds = apply.timeoutSeconds;
             status = RunApply(host, apply, out, err);
         } else if (infoCommand->parsed()) {
             info.format = *ParseRowFormat(infoFormat);

@@ -30,16 +30,25 @@ struct FindOptions {
     CredentialOptions credentials;
 };
 
-struct SetIpOptions {
+// What set-ip and apply do with cameras beside our devices.
+struct CameraChangeOptions {
+    double cameraTimeoutSeconds = 120.0; // the wait for a camera's confirmation (it may reboot)
+    bool noReboot = false;               // a camera that needs a reboot is left so
+    CredentialOptions credentials;
+};
+
+struct SetIpOptions : CameraChangeOptions {
     std::vector<std::string> interfaces;
-    std::string mac;
+    std::string target; // our device's MAC, or a camera's endpoint, address or MAC
     std::string newIp;
+    std::optional<int> prefixLength; // a camera's, when it is to change
+    std::string gateway;             // a camera's new default gateway; empty: left as it is
     double findTimeoutSeconds = 2.0;
     double timeoutSeconds = 15.0;
     bool force = false;
 };
 
-struct ApplyOptions {
+struct ApplyOptions : CameraChangeOptions {
     std::vector<std::string> interfaces;
     std::string planPath; // or, instead of a plan:
     std::string from;

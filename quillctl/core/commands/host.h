@@ -56,6 +56,9 @@ class Host {
     virtual std::string NoReplyHint() { return {}; }
 
     virtual onvif::HttpTransport& Http() = 0;
+    // Whether the cameras' calls are made on the command's own thread: a host whose clock is not the
+    // real one (the tests' in-memory LAN) needs each answer before its time moves on.
+    virtual bool CameraCallsInline() { return false; }
     virtual onvif::Crypto& PlatformCrypto() = 0;
 
     // An environment variable's value; nullopt when it is not set.

@@ -1,5 +1,7 @@
 #include "onvif/camera_details.h"
 
+#include "onvif/camera_readdress.h"
+
 namespace quillctl::onvif {
 
 namespace {
@@ -53,13 +55,9 @@ CameraDetails ReadCameraDetails(DeviceClient& client, Ipv4 address, bool withCre
     details.information = information.value;
     auto interfaces = client.GetNetworkInterfaces();
     answered = Note(interfaces, needed, details) || answered;
-    if (interfaces.value && !interfaces.value->empty()) {
-        details.interface = interfaces.value->front();
-        for (const NetworkInterface& interface : *interfaces.value)
-            if (std::optional<Ipv4Setting> current = interface.Current();
-                current && current->address == address)
-                details.interface = interface;
-    }
+    if (interfaces.value)
+        if (const NetworkInterface* interface = InterfaceHolding(*interfaces.value, address))
+            details.interface = *interface;
     auto gateway = client.GetNetworkDefaultGateway();
     answered = Note(gateway, needed, details) || answered;
     details.gateway = gateway.value;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "net/text_escape.h"
+#include "plan/camera_work.h"
 #include "wire_protocol.h"
 
 namespace quillctl {
@@ -42,7 +43,12 @@ ChangeRun::ChangeRun(Wire& wire, const std::vector<Link>& links, std::vector<Cha
                      std::vector<ChangeStep> steps, std::ostream& err)
     : wire_(wire), links_(links), items_(items), steps_(std::move(steps)),
       phase_(steps_.size(), Phase::Blocked), firstSent_(steps_.size()), itemStart_(items_.size()),
-      reachedIp_(items_.size()), sendWarnings_(links, err) {}
+      reachedIp_(items_.size()), sendWarnings_(links, err), cameraXaddr_(items_.size()),
+      probeWarnings_(links, err) {
+    for (size_t index = 0; index < items_.size(); ++index)
+        if (items_[index].camera)
+            cameraXaddr_[index] = items_[index].camera->xaddr;
+}
 
 ChangeCounts ChangeRun::Counts() const {
     ChangeCounts counts;
@@ -95,6 +101,10 @@ void ChangeRun::StartReady() {
             continue;
         phase_[step] = Phase::Sending;
         firstSent_[step] = wire_.Now();
+        if (IsCamera(step)) {
+            StartCamera(step);
+            continue;
+        }
         sendingByMac_[{items_[steps_[step].item].mac, items_[steps_[step].item].link}] = step;
         Send(step);
     }
@@ -104,7 +114,10 @@ void ChangeRun::StartReady() {
 void ChangeRun::EndStep(size_t step, ChangeStatus status, const std::string& detail) {
     phase_[step] = Phase::Ended;
     ChangeItem& item = items_[steps_[step].item];
-    sendingByMac_.erase({item.mac, item.link});
+    if (IsCamera(step))
+        RetireCamera(step);
+    else
+        sendingByMac_.erase({item.mac, item.link});
     if (item.status == ChangeStatus::Waiting) {
         item.status = status;
         item.detail = detail;
@@ -128,16 +141,39 @@ void ChangeRun::EndStep(size_t step, ChangeStatus status, const std::string& det
     }
 }
 
+Clock::duration ChangeRun::WaitOf(size_t step, Clock::duration wait) const {
+    return IsCamera(step) && cameras_ ? cameras_->wait : wait;
+}
+
 void ChangeRun::Expire(Clock::time_point now, Clock::duration wait) {
     for (size_t step = 0; step < steps_.size(); ++step)
-        if (phase_[step] == Phase::Sending && now - firstSent_[step] >= wait)
+        if (phase_[step] == Phase::Sending && now - firstSent_[step] >= WaitOf(step, wait))
             EndStep(step, ChangeStatus::Failed, "unconfirmed");
+}
+
+// The step's device is at its target: the change is done, or it has reached its stop on the way.
+void ChangeRun::Confirm(size_t step, const std::string& gotIp) {
+    const size_t index = steps_[step].item;
+    ChangeItem& item = items_[index];
+    phase_[step] = Phase::Confirmed;
+    if (steps_[step].parking) {
+        reachedIp_[index] = gotIp;
+    } else {
+        item.gotIp = gotIp;
+        item.status = ChangeStatus::Confirmed;
+        item.seconds = SecondsOf(index);
+    }
+    StartReady();
 }
 
 void ChangeRun::Take(const Arrival& arrival) {
     std::optional<size_t> link = ArrivalLink(links_, arrival.facts);
-    if (arrival.channel != Channel::Quill || !link)
+    if (!link)
         return;
+    if (arrival.channel == Channel::Onvif) {
+        TakeCamera(arrival, *link);
+        return;
+    }
     quillmast::DeviceReply reply = quillmast::ParseDeviceReply(arrival.bytes.data(), arrival.bytes.size());
     if (!reply.hasMac)
         return;
@@ -160,16 +196,8 @@ void ChangeRun::Take(const Arrival& arrival) {
         EndStep(step, ChangeStatus::Other, "");
         return;
     }
-    phase_[step] = Phase::Confirmed;
     sendingByMac_.erase(sending);
-    if (steps_[step].parking) {
-        reachedIp_[index] = ipText;
-    } else {
-        item.gotIp = ipText;
-        item.status = ChangeStatus::Confirmed;
-        item.seconds = SecondsOf(index);
-    }
-    StartReady();
+    Confirm(step, ipText);
 }
 
 PaceEnd ChangeRun::Run(Clock::duration wait,
@@ -181,6 +209,7 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
             onProgress(Counts(), elapsed());
     };
     // Each step has the whole wait from its own first command: a chain may take one wait per link.
+    const Clock::duration longest = cameras_ ? std::max(wait, cameras_->wait) : wait;
     std::vector<size_t> depth(steps_.size(), 1);
     size_t deepest = 0;
     for (size_t step = 0; step < steps_.size(); ++step) {
@@ -201,8 +230,11 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
             started = true;
             StartReady();
         } else {
+            PollCameras();
             Expire(now, wait);
             SendAll();
+            if (AwaitingCameras())
+                cameraProbes_->SendProbes();
         }
         report();
         return !settled();
@@ -210,6 +242,7 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
     ChangeCounts last = Counts();
     paced.onReply = [&](const Arrival& arrival) { Take(arrival); };
     paced.keepGoing = [&] {
+        PollCameras();
         ChangeCounts now = Counts();
         if (now.confirmed != last.confirmed || now.waiting != last.waiting || now.failed != last.failed) {
             last = now;
@@ -218,7 +251,7 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
         return !settled();
     };
     PaceEnd end =
-        settled() ? PaceEnd::Stopped : RunPaced(wire_, start_ + wait * static_cast<long>(deepest), paced);
+        settled() ? PaceEnd::Stopped : RunPaced(wire_, start_ + longest * static_cast<long>(deepest), paced);
     for (size_t index = 0; index < items_.size(); ++index) {
         ChangeItem& item = items_[index];
         if (item.status != ChangeStatus::Waiting)
@@ -229,7 +262,8 @@ PaceEnd ChangeRun::Run(Clock::duration wait,
             item.detail = end == PaceEnd::Interrupted ? "unsent: interrupted before it was sent" : "unsent";
         } else {
             item.status = ChangeStatus::Failed;
-            item.detail = end == PaceEnd::Interrupted
+            item.detail = end == PaceEnd::Interrupted && item.camera ? "interrupted: state unknown"
+                          : end == PaceEnd::Interrupted
                               ? "interrupted: sent " + std::to_string(item.sends) +
                                     (item.sends == 1 ? " time" : " times") + ", state unknown"
                               : "unconfirmed";

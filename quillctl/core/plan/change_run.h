@@ -6,7 +6,9 @@
 // out on counts: the same MAC on another card is another device, or the same device seen there too, and
 // neither says what this command did.
 #include <functional>
+#include <future>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -16,9 +18,12 @@
 #include "net/ipv4.h"
 #include "net/links.h"
 #include "net/mac_argument.h"
+#include "net/device_list.h"
 #include "net/pacer.h"
+#include "net/search.h"
 #include "net/send_warning.h"
 #include "net/wire.h"
+#include "onvif/camera_readdress.h"
 #include "onvif/device_client.h"
 
 namespace quillctl {
@@ -84,11 +89,27 @@ struct ChangeCounts {
     int confirmed = 0, waiting = 0, failed = 0; // "failed" counts other-address confirmations too
 };
 
+// What a run needs for the cameras among its items.
+struct CameraServices {
+    onvif::HttpTransport& http;
+    onvif::Crypto& crypto;
+    Clock::duration wait;  // a camera step not confirmed within it fails (a reboot takes long)
+    bool reboot = true;    // false: a camera that needs a reboot is left so (detail "reboot needed")
+    bool inlineCalls = false; // each camera call made on the run's own thread (a clock that is not real)
+    std::function<void(const std::string& line)> note; // says what is done before it is (a reboot)
+};
+
 class ChangeRun {
   public:
     // `steps` in an order they may go out in (each after those it waits for).
     ChangeRun(Wire& wire, const std::vector<Link>& links, std::vector<ChangeItem>& items,
               std::vector<ChangeStep> steps, std::ostream& err);
+    ~ChangeRun();
+    ChangeRun(const ChangeRun&) = delete;
+    ChangeRun& operator=(const ChangeRun&) = delete;
+
+    // Needed before Run when any item is a camera.
+    void UseCameras(CameraServices services);
 
     // Runs until every waiting item is settled or the run is interrupted; a step not confirmed within
     // `wait` of its first command fails, and so do the steps behind it. Items still waiting at the end
@@ -100,7 +121,7 @@ class ChangeRun {
     ChangeCounts Counts() const;
 
     // Whether any command went out at all, and the system's last reason when one did not.
-    bool AnySent() const { return sendWarnings_.anySent(); }
+    bool AnySent() const { return sendWarnings_.anySent() || cameraAsked_; }
     const std::string& LastSendError() const { return sendWarnings_.lastError(); }
 
   private:
@@ -112,6 +133,20 @@ class ChangeRun {
     void EndStep(size_t step, ChangeStatus status, const std::string& detail);
     void Expire(Clock::time_point now, Clock::duration wait);
     double SecondsOf(size_t item) const;
+    Clock::duration WaitOf(size_t step, Clock::duration wait) const;
+    void Confirm(size_t step, const std::string& gotIp);
+
+    // The cameras' steps (change_run_cameras.cpp): each a conversation with the camera's device service
+    // on a worker thread (the change, then the reboot it may need), then probes until it is seen at its
+    // new address, then the check there. Results are polled at every tick and reply.
+    struct CameraWork;
+    bool IsCamera(size_t step) const { return items_[steps_[step].item].camera.has_value(); }
+    void StartCamera(size_t step);
+    void PollCameras();
+    void TakeCamera(const Arrival& arrival, size_t link);
+    void CheckCameraAt(size_t step, const std::string& xaddr);
+    bool AwaitingCameras() const;
+    void RetireCamera(size_t step);
 
     Wire& wire_;
     const std::vector<Link>& links_;
@@ -125,6 +160,15 @@ class ChangeRun {
     std::map<std::pair<Mac, size_t>, size_t>
         sendingByMac_; // by MAC and link: the step its commands are for now
     Clock::time_point start_{};
+
+    std::optional<CameraServices> cameras_;
+    std::map<size_t, std::unique_ptr<CameraWork>> cameraWork_; // by step
+    std::vector<std::unique_ptr<CameraWork>> retired_; // ended, their last call may still be running
+    std::vector<std::string> cameraXaddr_;                     // by item: where it answers now
+    SendWarnings probeWarnings_;
+    std::unique_ptr<ProbeSearch> cameraProbes_;
+    DeviceList cameraSightings_; // what the probes and announcements during the run said
+    bool cameraAsked_ = false;
 };
 
 } // namespace quillctl
