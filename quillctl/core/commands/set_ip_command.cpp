@@ -39,8 +39,8 @@ Named ReadTarget(const std::string& text) {
 }
 
 // The refusals that need to know the device's link and its neighbours.
-void RefuseOnLink(size_t link, Ipv4 target, const Session& session,
-                  const DeviceList& list, OtherHolders& others) {
+void RefuseOnLink(size_t link, Ipv4 target, const Session& session, const DeviceList& list,
+                  OtherHolders& others) {
     if (std::string refusal = RefusalOf(target, &session.links.at(link)); !refusal.empty())
         throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
     for (const FoundDevice& other : list.devices())
