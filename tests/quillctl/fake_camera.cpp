@@ -1,6 +1,7 @@
 #include "fake_camera.h"
 
 #include <ctime>
+#include <utility>
 
 #include <openssl/evp.h>
 #include <pugixml.hpp>
@@ -164,6 +165,7 @@ onvif::HttpResponse FakeCameras::Answer(FakeCamera& camera, const onvif::HttpReq
         camera.ip = xml::TrimmedText(
             manual.first_element_by_path("tds:NetworkInterface/tt:IPv4/tt:Manual/tt:Address"));
         camera.dhcp = false;
+        (camera.rebootNeeded ? camera.pendingIp : camera.movingTo) = camera.ip;
         return Soap(200, std::string("<tds:SetNetworkInterfacesResponse><tds:RebootNeeded>") +
                              (camera.rebootNeeded ? "true" : "false") +
                              "</tds:RebootNeeded></tds:SetNetworkInterfacesResponse>");
@@ -172,9 +174,11 @@ onvif::HttpResponse FakeCameras::Answer(FakeCamera& camera, const onvif::HttpReq
         camera.gateway = xml::TrimmedText(body.first_child().first_child());
         return Soap(200, "<tds:SetNetworkDefaultGatewayResponse/>");
     }
-    if (operation == "SystemReboot")
+    if (operation == "SystemReboot") {
+        camera.movingTo = camera.pendingIp;
         return Soap(200, "<tds:SystemRebootResponse><tds:Message>Rebooting in 5 "
                          "s</tds:Message></tds:SystemRebootResponse>");
+    }
     return Soap(400, "<env:Fault><env:Code><env:Value>env:Receiver</env:Value></env:Code></env:Fault>");
 }
 
@@ -191,7 +195,30 @@ onvif::HttpResponse FakeCameras::Post(const onvif::HttpRequest& request, const o
         response.error = "Could not connect to server";
         return response;
     }
-    return Answer(camera->second, request);
+    onvif::HttpResponse response = Answer(camera->second, request);
+    if (std::string to = std::exchange(camera->second.movingTo, ""); !to.empty()) {
+        std::string from = camera->first, moved = from;
+        std::string old = moved.substr(7, moved.find_first_of(":/", 7) - 7); // after "http://"
+        moved.replace(7, old.size(), to);
+        FakeCamera taken = std::move(camera->second);
+        cameras_.erase(camera);
+        cameras_[moved] = std::move(taken);
+        if (onMoved)
+            onMoved(from, moved);
+    }
+    return response;
+}
+
+std::vector<std::string> FakeCameras::Operations() const {
+    std::vector<std::string> operations;
+    for (const SeenRequest& request : Requests()) {
+        size_t body = request.body.find(":Body><");
+        size_t name = request.body.find(':', body + 7);
+        size_t end = request.body.find_first_of(" />", name);
+        if (body != std::string::npos && name != std::string::npos)
+            operations.push_back(request.body.substr(name + 1, end - name - 1) + " " + request.url);
+    }
+    return operations;
 }
 
 std::vector<SeenRequest> FakeCameras::Requests() const {

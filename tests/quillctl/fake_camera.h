@@ -3,6 +3,7 @@
 // XAddr, with its own clock, users, way of authenticating and faults. Every request is kept, so tests
 // can search them (for the password, for what was sent after a refusal).
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -28,6 +29,8 @@ struct FakeCamera {
     std::chrono::seconds clockOffset{0}; // its clock minus the real one
     bool rebootNeeded = true;
     int redirectStatus = 0; // answer every request with this 3xx
+    std::string pendingIp;  // taken at the next SystemReboot
+    std::string movingTo;   // where it answers after the answer under way
 };
 
 struct SeenRequest {
@@ -45,6 +48,10 @@ class FakeCameras : public onvif::HttpTransport {
     onvif::HttpResponse Post(const onvif::HttpRequest& request, const onvif::HttpLimits& limits) override;
 
     std::vector<SeenRequest> Requests() const;
+    // The operations asked, in order, each as "OPERATION URL".
+    std::vector<std::string> Operations() const;
+    // Called when a camera takes its new address: its XAddr before and after.
+    std::function<void(const std::string& from, const std::string& to)> onMoved;
     // Every byte quillctl sent, for searching.
     std::string AllSent() const;
 

@@ -226,6 +226,16 @@ std::unique_ptr<Wire> FakeHost::OpenWire(const std::vector<Link>& links, const W
         lan->InjectOnvif(datagram.at, datagram.text, datagram.link);
     lan->interruptAt = interruptAt;
     lan->commandError = commandError;
+    // A camera that takes a new address answers from there and says Hello, as it does after a reboot.
+    cameras.onMoved = [this](const std::string& from, const std::string& to) {
+        for (FakeOnvifDevice& device : lan->onvifDevices)
+            if (device.sample.xaddrs == from) {
+                device.sample.xaddrs = to;
+                device.source = to.substr(7, to.find_first_of(":/", 7) - 7);
+                lan->InjectOnvif(lan->Elapsed() + std::chrono::milliseconds(100), Hello(device.sample),
+                                 device.link, device.source);
+            }
+    };
     return std::make_unique<LanHandle>(*lan);
 }
 

@@ -153,6 +153,7 @@ class FakeHost : public Host {
         return "";
     }
     std::string NoReplyHint() override { return noReplyHint; }
+    bool CameraCallsInline() override { return true; }
 
   private:
     std::vector<HostInterface> interfaces_;

@@ -19,21 +19,7 @@ const std::string kPassword = "Sesame-7!";
 struct InfoTest : ::testing::Test {
     FakeHost host{testing::OneLanHost()};
 
-    // Camera n at 198.51.100.13n with its device service; its scopes give no MAC.
-    FakeCamera& AddCamera(int n, FakeCamera camera = {}) {
-        FakeOnvifDevice device;
-        std::string ip = "198.51.100.13" + std::to_string(n);
-        device.sample.endpoint = "urn:uuid:5a1b0000-0000-4000-8000-00000000000" + std::to_string(n);
-        device.sample.scopes = "onvif://www.onvif.org/name/Cam" + std::to_string(n);
-        device.sample.xaddrs = "http://" + ip + "/onvif/device_service";
-        device.source = ip;
-        host.onvifDevices.push_back(device);
-        camera.ip = ip;
-        camera.mac = "02:00:00:00:99:0" + std::to_string(n);
-        camera.serial = "SN" + std::to_string(n);
-        host.cameras.Add(device.sample.xaddrs, camera);
-        return host.cameras[device.sample.xaddrs];
-    }
+    FakeCamera& AddCamera(int n, FakeCamera camera = {}) { return testing::AddCamera(host, n, camera); }
 
     nlohmann::json Rows(const testing::Outcome& run) {
         EXPECT_EQ(run.out.find(kPassword), std::string::npos);

@@ -194,7 +194,8 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           0.954,
                           "",
                           true,
-                          1};
+                          1,
+                          {}};
     items[1] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 1},
                           0,
                           "192.168.0.10",
@@ -204,7 +205,8 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           1.2,
                           "unsent: a, b",
                           false,
-                          1};
+                          1,
+                          {}};
     std::ostringstream csv;
     WriteReport(csv, ReportFormat::Csv, items);
     EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n"

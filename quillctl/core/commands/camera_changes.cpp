@@ -19,9 +19,13 @@ std::optional<onvif::Credentials> CameraCredentials(const onvif::CredentialBook&
 
 void UseCamerasOf(ChangeRun& run, const std::vector<ChangeItem>& items, Host& host, double waitSeconds,
                   bool reboot, std::ostream& err, ProgressLine* progress) {
-    if (std::none_of(items.begin(), items.end(), [](const ChangeItem& item) { return item.camera.has_value(); }))
+    if (std::none_of(items.begin(), items.end(),
+                     [](const ChangeItem& item) { return item.camera.has_value(); }))
         return;
-    CameraServices services{host.Http(), host.PlatformCrypto(), SecondsToDuration(waitSeconds), reboot,
+    CameraServices services{host.Http(),
+                            host.PlatformCrypto(),
+                            SecondsToDuration(waitSeconds),
+                            reboot,
                             host.CameraCallsInline(),
                             [&err, progress](const std::string& line) {
                                 if (progress)

@@ -170,7 +170,8 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
     AddInterfaceOption(*setIpCommand, setIp.interfaces);
     AddSeconds(*setIpCommand, "--find-timeout", setIp.findTimeoutSeconds,
                "How long to search for the device and anyone holding the new address (the whole time)");
-    setIpCommand->add_option("--prefix-length", setIp.prefixLength, "A camera's new prefix length (default: its own)")
+    setIpCommand
+        ->add_option("--prefix-length", setIp.prefixLength, "A camera's new prefix length (default: its own)")
         ->type_name("N")
         ->check(CLI::Range(8, 30).description(""));
     setIpCommand->add_option("--gateway", setIp.gateway, "A camera's new default gateway")->type_name("IP");

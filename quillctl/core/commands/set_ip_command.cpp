@@ -39,8 +39,8 @@ Named ReadTarget(const std::string& text) {
 }
 
 // The refusals that need to know the device's link and its neighbours.
-void RefuseOnLink(size_t link, Ipv4 target, const Session& session,
-                  const DeviceList& list, OtherHolders& others) {
+void RefuseOnLink(size_t link, Ipv4 target, const Session& session, const DeviceList& list,
+                  OtherHolders& others) {
     if (std::string refusal = RefusalOf(target, &session.links.at(link)); !refusal.empty())
         throw CommandError(kExitUsage, refusal + " (--force sends it all the same)");
     for (const FoundDevice& other : list.devices())
@@ -176,6 +176,11 @@ int RunSetIp(Host& host, const SetIpOptions& options, std::ostream& out, std::os
             throw CommandError(kExitNotConfirmed, name + " took " + asked +
                                                       " but needs a reboot for it (--no-reboot): reboot it "
                                                       "to finish the change");
+        if (item.detail == "auth needed")
+            throw CommandError(kExitNotConfirmed, name +
+                                                      " wants credentials: give --user NAME (the password "
+                                                      "from QUILLCTL_PASSWORD, --password-file or the "
+                                                      "terminal) or --credentials FILE; nothing was changed");
         if (item.camera && item.detail != "unconfirmed")
             throw CommandError(kExitNotConfirmed, name + ": " + item.detail);
         throw CommandError(kExitNotConfirmed, name + " did not confirm " + asked + " within " +

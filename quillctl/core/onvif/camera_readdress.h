@@ -13,7 +13,7 @@
 namespace quillctl::onvif {
 
 struct AddressRequest {
-    Ipv4 oldAddress;                 // where it answers now: picks the interface to change
+    Ipv4 oldAddress; // where it answers now: picks the interface to change
     Ipv4 target;
     std::optional<int> prefixLength; // nothing: the one its interface has now
     std::optional<Ipv4> gateway;     // nothing: left as it is
@@ -21,9 +21,9 @@ struct AddressRequest {
 
 struct AddressSent {
     CallError error = CallError::None;
-    std::string detail;          // why not, escaped, never the password; empty when it went out
-    bool changeSent = false;     // SetNetworkInterfaces went out (the camera's state may have changed)
-    bool rebootNeeded = false;   // the camera answered RebootNeeded
+    std::string detail;        // why not, escaped, never the password; empty when it went out
+    bool changeSent = false;   // SetNetworkInterfaces went out (the camera's state may have changed)
+    bool rebootNeeded = false; // the camera answered RebootNeeded
     bool ok() const { return error == CallError::None && detail.empty(); }
 };
 

@@ -71,7 +71,8 @@ std::optional<std::chrono::system_clock::time_point> ReadSystemDateAndTime(pugi:
         return std::nullopt;
     pugi::xml_node utc = Tt(Tds(content, "SystemDateAndTime"), "UTCDateTime");
     pugi::xml_node date = Tt(utc, "Date"), time = Tt(utc, "Time");
-    std::optional<int> year = Number(Tt(date, "Year"), 1970, 9999), month = Number(Tt(date, "Month"), 1, 12),
+    // The clock holds nanoseconds: years past 2262 do not fit, and a camera's date is far from that.
+    std::optional<int> year = Number(Tt(date, "Year"), 1970, 2200), month = Number(Tt(date, "Month"), 1, 12),
                        day = Number(Tt(date, "Day"), 1, 31), hour = Number(Tt(time, "Hour"), 0, 23),
                        minute = Number(Tt(time, "Minute"), 0, 59), second = Number(Tt(time, "Second"), 0, 60);
     if (!year || !month || !day || !hour || !minute || !second)

@@ -52,8 +52,7 @@ struct CameraChange {
 };
 
 struct ChangeItem {
-    Mac mac{}; // a camera's when known (its scopes or its interface), else all zero
-    std::optional<CameraChange> camera; // set for a WS-Discovery camera
+    Mac mac{};         // a camera's when known (its scopes or its interface), else all zero
     size_t link = 0;   // where the command goes out and the confirming reply must arrive
     std::string oldIp; // the address text the device answered with before the change
     std::string newIp; // asked for; empty when the line asks no change
@@ -65,8 +64,9 @@ struct ChangeItem {
     // confirmation within the wait), "interrupted" (sent, the run ended before an answer); after the
     // word, ": " and the particulars. Empty otherwise.
     std::string detail;
-    bool inSubnet = true; // the new address lies in the subnet of the device's link
-    int sends = 0;        // commands that went out for it
+    bool inSubnet = true;               // the new address lies in the subnet of the device's link
+    int sends = 0;                      // commands that went out for it (for a camera: conversations begun)
+    std::optional<CameraChange> camera; // set for a WS-Discovery camera
 };
 
 // How messages and tables name the item's device: its MAC, or a camera whose MAC is not known by its
@@ -93,8 +93,8 @@ struct ChangeCounts {
 struct CameraServices {
     onvif::HttpTransport& http;
     onvif::Crypto& crypto;
-    Clock::duration wait;  // a camera step not confirmed within it fails (a reboot takes long)
-    bool reboot = true;    // false: a camera that needs a reboot is left so (detail "reboot needed")
+    Clock::duration wait;     // a camera step not confirmed within it fails (a reboot takes long)
+    bool reboot = true;       // false: a camera that needs a reboot is left so (detail "reboot needed")
     bool inlineCalls = false; // each camera call made on the run's own thread (a clock that is not real)
     std::function<void(const std::string& line)> note; // says what is done before it is (a reboot)
 };
@@ -163,7 +163,7 @@ class ChangeRun {
 
     std::optional<CameraServices> cameras_;
     std::map<size_t, std::unique_ptr<CameraWork>> cameraWork_; // by step
-    std::vector<std::unique_ptr<CameraWork>> retired_; // ended, their last call may still be running
+    std::vector<std::unique_ptr<CameraWork>> retired_;         // ended, their last call may still be running
     std::vector<std::string> cameraXaddr_;                     // by item: where it answers now
     SendWarnings probeWarnings_;
     std::unique_ptr<ProbeSearch> cameraProbes_;

@@ -64,10 +64,10 @@ void ChangeRun::StartCamera(size_t step) {
     auto work = std::make_unique<CameraWork>();
     try {
         work->client = std::make_unique<onvif::DeviceClient>(cameras_->http, cameras_->crypto,
-                                                              cameraXaddr_[index], item.camera->credentials);
+                                                             cameraXaddr_[index], item.camera->credentials);
         onvif::DeviceClient* client = work->client.get();
-        work->change =
-            Launch(cameras_->inlineCalls, [client, request] { return onvif::SendAddressChange(*client, request); });
+        work->change = Launch(cameras_->inlineCalls,
+                              [client, request] { return onvif::SendAddressChange(*client, request); });
     } catch (const std::exception& error) {
         EndStep(step, ChangeStatus::Skipped, std::string("unsent: ") + error.what());
         return;
@@ -86,11 +86,11 @@ void ChangeRun::CheckCameraAt(size_t step, const std::string& xaddr) {
     work.lastCheck = wire_.Now();
     try {
         work.checker = std::make_unique<onvif::DeviceClient>(cameras_->http, cameras_->crypto, xaddr,
-                                                              item.camera->credentials);
+                                                             item.camera->credentials);
         onvif::DeviceClient* checker = work.checker.get();
         const Ipv4 target = steps_[step].target;
-        work.check =
-            Launch(cameras_->inlineCalls, [checker, target] { return onvif::HoldsAddress(*checker, target); });
+        work.check = Launch(cameras_->inlineCalls,
+                            [checker, target] { return onvif::HoldsAddress(*checker, target); });
     } catch (const std::exception&) {
         work.stage = CameraWork::Stage::Awaiting; // an XAddr it cannot be asked at: wait for another
     }
