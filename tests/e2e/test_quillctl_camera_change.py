@@ -16,14 +16,13 @@ import lab
 import quillctl_runner as ctl
 
 REBOOT_S = 2
-REPORT_FIELDS = ctl.REPORT_FIELDS + ["endpoint"]
 
 
 def report_by_device(path):
     """The report (CSV or JSON by its extension) by device: a camera's endpoint, else our MAC."""
     text = path.read_text(encoding="utf-8-sig")
     items = json.loads(text) if path.suffix == ".json" else list(csv.DictReader(io.StringIO(text)))
-    lab.expect(items and all(list(item) == REPORT_FIELDS for item in items), f"report {items[:1]}")
+    lab.expect(items and all(list(item) == ctl.REPORT_FIELDS for item in items), f"report {items[:1]}")
     return {item["endpoint"] or item["mac"]: item for item in items}
 
 
@@ -87,23 +86,31 @@ def test_a_camera_refusing_its_password_fails_alone_and_is_sent_nothing_more(ses
         site.expect_nowhere(session.logs, secret, [result.stdout, result.stderr])
 
 
-def test_set_ip_of_a_camera_by_its_endpoint_with_prefix_length_and_gateway(session):
+def test_set_ip_of_a_camera_by_its_endpoint_with_prefix_length_and_gateway_and_one_left_unrebooted(session):
     password = site.new_password()
     password_file = site.write_secret(session.logs / site.SECRET_NAME, password)
-    session.sim("--devices", "0", "--onvif", "1", "--onvif-user", site.USER, "--onvif-password-file",
-                str(password_file), "--onvif-reboot-s", str(REBOOT_S), "--onvif-auth", "digest")
+    sim = session.sim("--devices", "0", "--onvif", "2", "--onvif-user", site.USER, "--onvif-password-file",
+                      str(password_file), "--onvif-reboot-s", str(REBOOT_S), "--onvif-auth", "0=digest",
+                      "--onvif-reboot-needed", "1=true")
     endpoint, old, new = lab.camera_endpoint(lab.ONVIF_BASE, 0), lab.ONVIF_BASE, "198.51.100.200"
     # quillctl reads the same file: it must take a password file the simulator takes.
     result = ctl.run("set-ip", endpoint, new, "--prefix-length", "25", "--gateway", "198.51.100.254", "--user",
                      site.USER, "--password-file", password_file, timeout=150)
     ctl.expect_status(result, 0)
-    named = site.expected_facts(0)["mac"].replace(":", "-")
-    lab.expect(any(line in (f"{name}: {old} -> {new}" for name in (named, endpoint))
-                   for line in result.stdout.splitlines()), f"stdout {result.stdout!r}")
-
+    lab.expect(f"{endpoint}: {old} -> {new}" in result.stdout.splitlines(), f"stdout {result.stdout!r}")
     read = ctl.run("info", new, "--format", "json", "--user", site.USER, env={"QUILLCTL_PASSWORD": password})
     ctl.expect_status(read, 0)
     (row,) = json.loads(read.stdout)
     lab.expect((row["endpoint"], row["ip"], row["dhcp"], row["prefix_length"], row["gateway"])
                == (endpoint, new, False, 25, "198.51.100.254"), f"info afterwards: {row}")
-    site.expect_nowhere(session.logs, password, [result.stdout, result.stderr, read.stdout, read.stderr])
+
+    # --no-reboot: the camera holds the change unapplied, and is left so (by its address this time).
+    unrebooted = ctl.run("set-ip", lab.camera_address(lab.ONVIF_BASE, 1), "198.51.100.201", "--no-reboot",
+                         "--user", site.USER, env={"QUILLCTL_PASSWORD": password}, timeout=150)
+    ctl.expect_status(unrebooted, 3)
+    lab.expect("reboot" in unrebooted.stderr, f"stderr {unrebooted.stderr!r}")
+    sent = [c["operation"] for c in sim.records("onvif-call") if c["device"] == 1 and c["result"] == "ok"]
+    lab.expect("SetNetworkInterfaces" in sent and "SystemReboot" not in sent, f"camera 1 was sent {sent}")
+    lab.expect([r["device"] for r in sim.records("onvif-reboot")] == [0], f"{sim.records('onvif-reboot')}")
+    site.expect_nowhere(session.logs, password, [result.stdout, result.stderr, read.stdout, read.stderr,
+                                                 unrebooted.stdout, unrebooted.stderr])
