@@ -51,7 +51,9 @@ START_RUNS = 20
 
 
 def run_logs(name):
-    """A fresh folder for the logs of one measuring run (named on the console if the run fails)."""
+    """A fresh folder for the logs of one measuring run (named on the console if the run fails); the
+    neighbour table forgets the addresses an earlier run's cameras held."""
+    lab.forget_neighbours()
     return tempfile.mkdtemp(prefix=f"qm-ctl-bench-{name}-")
 
 

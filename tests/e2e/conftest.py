@@ -9,7 +9,6 @@ their own: removed when the test passes, kept and named in the report when it fa
 import os
 import re
 import shutil
-import subprocess
 import tempfile
 from pathlib import Path
 from types import SimpleNamespace
@@ -62,9 +61,7 @@ def session(request, lab_info):
     name = re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.name)[:80]
     folder = Path(tempfile.mkdtemp(prefix=f"{name}-", dir=logs_base()))
     group = lab.ProcessGroup(folder)
-    # An earlier test's simulated cameras held real addresses, and the pc namespace's neighbour table
-    # still names them for a while: quillctl would rightly see those addresses as held by someone.
-    subprocess.run(["ip", "-4", "neigh", "flush", "all"], check=True)
+    lab.forget_neighbours()
     yield group
     group.stop_all()
     if _failed(request.node):

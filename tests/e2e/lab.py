@@ -93,6 +93,12 @@ def segment(number=1):
         raise LabError(f"{missing} is not set: run inside a lab made by tools/lab.sh") from None
 
 
+def forget_neighbours():
+    """Empties the pc namespace's neighbour table. An earlier run's simulated cameras held real addresses,
+    and the table still names them for a while: quillctl would rightly see those addresses as held."""
+    subprocess.run(["ip", "-4", "neigh", "flush", "all"], check=True)
+
+
 def poll(check, timeout, what, interval=0.05):
     """Calls check() until it returns something truthy, and returns that; fails after timeout seconds."""
     deadline = time.monotonic() + timeout

@@ -32,6 +32,12 @@ def run(*args, windows=False, timeout=60, env=None):
                           timeout=timeout, env=env)
 
 
+def windows_path(path):
+    """A path as Windows names it, for quillctl.exe under Wine (whose drive Z: is the root of this
+    machine's files): a positional argument starting with / would read as a Windows-style option."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 def expect_status(result, status):
     """Fails unless quillctl ended with `status`; the message shows what it printed."""
     lab.expect(result.returncode == status,

@@ -37,7 +37,8 @@ def test_one_apply_re_addresses_our_devices_and_cameras_on_both_cards(session, w
     plan_path, report_path = session.logs / "plan.csv", session.logs / "report.json"
     site.write_plan(header, rows, plan_path, plan)
 
-    result = ctl.run("apply", plan_path, "--report", report_path, "--timeout", "40", "--user", site.USER,
+    named = ctl.windows_path if windows else str
+    result = ctl.run("apply", named(plan_path), "--report", named(report_path), "--timeout", "40", "--user", site.USER,
                      env={"QUILLCTL_PASSWORD": password}, windows=windows, timeout=150)
     ctl.expect_status(result, 0)
     report = report_by_device(report_path)

@@ -42,10 +42,8 @@ def test_the_windows_build_takes_a_plan_and_report_deeper_than_260_characters(se
         writer = csv.DictWriter(file, fieldnames=header + ["new_ip"])
         writer.writeheader()
         writer.writerow({**rows[0], "new_ip": "198.51.100.79"})
-    # As Windows names the file: Wine's Z: drive is the root of this machine's files.
-    windows_path = lambda path: "Z:" + str(path).replace("/", "\\")  # noqa: E731
-    lab.expect(len(windows_path(report)) > 260, f"{windows_path(report)} is not deep enough")
-    result = ctl.run("apply", windows_path(plan), "--report", windows_path(report), "--timeout", "10", windows=True)
+    lab.expect(len(ctl.windows_path(report)) > 260, f"{ctl.windows_path(report)} is not deep enough")
+    result = ctl.run("apply", ctl.windows_path(plan), "--report", ctl.windows_path(report), "--timeout", "10", windows=True)
     ctl.expect_status(result, 0)
     lab.expect('"confirmed"' in report.read_text(), f"report {report.read_text()!r}")
     lab.expect([c["new"] for c in sim.records("changed")] == ["198.51.100.79"], f"{sim.records('changed')}")
