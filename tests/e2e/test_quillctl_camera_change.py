@@ -45,6 +45,12 @@ def test_one_apply_re_addresses_our_devices_and_cameras_on_both_cards(session, w
     lab.expect({key: (item["new_ip"], item["status"]) for key, item in report.items()}
                == {key: (ip, "confirmed") for key, ip in plan.items()}, f"report {report}")
 
+    # The camera taking the address our device 0 leaves is asked only once that one has left it.
+    held = site.card_prefix(1) + "30"
+    left = [r["t"] for r in sims[1].records("changed") if r["old"] == held]
+    taken = [c["t"] for c in sims[1].records("onvif-call") if c["device"] == 0
+             and c["operation"] == "SetNetworkInterfaces"]
+    lab.expect(left and taken and left[0] <= taken[0], f"{held} left at {left}, asked of the camera at {taken}")
     card, k = site.REBOOT_NEEDED
     calls = [(c["device"], c["operation"]) for c in sims[card].records("onvif-call") if c["result"] == "ok"]
     lab.expect((k, "SystemReboot") in calls, f"camera {k} of card {card} was not rebooted: {calls}")
