@@ -186,6 +186,7 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
 
     std::vector<ChangeItem> items(2);
     items[0] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 0},
+                          std::nullopt,
                           0,
                           "192.168.0.10",
                           "198.51.100.40",
@@ -196,6 +197,7 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           true,
                           1};
     items[1] = ChangeItem{Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, 1},
+                          std::nullopt,
                           0,
                           "192.168.0.10",
                           "198.51.100.41",
@@ -207,9 +209,9 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           1};
     std::ostringstream csv;
     WriteReport(csv, ReportFormat::Csv, items);
-    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n"
-                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95,,true\n"
-                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20,\"unsent: a, b\",false\n");
+    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet,endpoint\n"
+                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95,,true,\n"
+                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20,\"unsent: a, b\",false,\n");
     std::ostringstream json;
     WriteReport(json, ReportFormat::Json, items);
     nlohmann::json parsed = nlohmann::json::parse(json.str());

@@ -21,8 +21,20 @@ struct DevicePick {
 DevicePick PickDevice(const DeviceList& list, const std::vector<Link>& links, const Mac& mac,
                       std::string_view interface);
 
+// The same for a WS-Discovery camera by its endpoint (ASCII case ignored, as UUIDs are compared; as
+// given or as find writes it, escaped), gone ones left out: one camera heard on several links at one
+// XAddr host, its change goes out on the first; at different hosts the user must say which link.
+struct CameraPick {
+    const OnvifDevice* device = nullptr;
+    std::vector<const OnvifDevice*> rivals;
+};
+
+CameraPick PickCamera(const DeviceList& list, const std::vector<Link>& links, std::string_view endpoint,
+                      std::string_view interface);
+
 // "answers on lan0 (198.51.100.1) at 198.51.100.40 and on lan1 (203.0.113.1) at 203.0.113.40", escaped.
 std::string DescribeRivals(const std::vector<const FoundDevice*>& rows, const std::vector<Link>& links);
+std::string DescribeRivals(const std::vector<const OnvifDevice*>& rows, const std::vector<Link>& links);
 
 // One physical device: its MAC at its address, whichever link it was heard on.
 inline std::pair<Mac, std::string> DeviceKey(const FoundDevice& device) {
