@@ -307,7 +307,7 @@ struct CameraCheck : ::testing::Test {
             held[Ip(ip)] = std::string(ip) + " is announced by a camera";
     }
     CheckedPlan Check(const std::string& lines) {
-        Plan plan = ReadPlan("mac,new_ip,endpoint,interface,prefix_length,gateway\n" + lines);
+        Plan plan = ReadPlan("mac,new_ip,endpoint,interface,prefix_length,gateway,user\n" + lines);
         EXPECT_TRUE(plan.problems.empty()) << plan.problems[0].message;
         return CheckPlan(plan.lines, NetworkView{devices, links, host, &held});
     }
@@ -323,7 +323,8 @@ struct CameraCheck : ::testing::Test {
 };
 
 TEST_F(CameraCheck, FindsACameraByItsEndpoint) {
-    CheckedPlan checked = Check(",198.51.100.40,urn:uuid:a,,,198.51.100.254\n,198.51.100.41,URN:UUID:B,,,\n");
+    CheckedPlan checked =
+        Check(",198.51.100.40,urn:uuid:a,,,198.51.100.254,admin\n,198.51.100.41,URN:UUID:B,,,\n");
     ASSERT_TRUE(checked.problems.empty()) << checked.problems[0].message;
     const ChangeItem& a = checked.items.at(0);
     EXPECT_EQ(a.status, ChangeStatus::Waiting);
@@ -332,6 +333,7 @@ TEST_F(CameraCheck, FindsACameraByItsEndpoint) {
     EXPECT_EQ(a.camera->xaddr, "http://198.51.100.131/onvif/device_service");
     EXPECT_EQ(a.camera->gateway, Ip("198.51.100.254"));
     EXPECT_EQ(a.camera->credentials, std::nullopt) << "apply gives them";
+    EXPECT_EQ(a.camera->user, "admin");
     EXPECT_EQ(a.mac, MacOf(7));
     EXPECT_EQ(a.oldIp, "198.51.100.131");
     EXPECT_EQ(checked.items.at(1).mac, Mac{});
@@ -386,7 +388,8 @@ TEST(ChangeReport, NamesCamerasByEndpointWhenTheirMacIsUnknown) {
     items[0].status = ChangeStatus::Waiting;
     items[1] = items[0];
     items[1].mac = Mac{};
-    items[1].camera = CameraChange{"urn:uuid:b", "http://198.51.100.132/", std::nullopt, 24, std::nullopt};
+    items[1].camera =
+        CameraChange{"urn:uuid:b", "http://198.51.100.132/", std::nullopt, 24, std::nullopt, ""};
     std::ostringstream csv, table, dry;
     WriteReport(csv, ReportFormat::Csv, items);
     EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet,endpoint\n"

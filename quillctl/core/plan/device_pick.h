@@ -2,6 +2,7 @@
 // Which row of a MAC a change goes to. A MAC heard on several links at one address is one device seen
 // on each: its change goes out on the first link it answered on. At different addresses they are
 // different devices that share a MAC on separate networks, and the user must say which link.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,19 +22,17 @@ struct DevicePick {
 DevicePick PickDevice(const DeviceList& list, const std::vector<Link>& links, const Mac& mac,
                       std::string_view interface);
 
-// The same for a WS-Discovery camera by its endpoint (ASCII case ignored, as UUIDs are compared; as
-// given or as find writes it, escaped), gone ones left out: one camera heard on several links at one
-// XAddr host, its change goes out on the first; at different hosts the user must say which link.
-struct CameraPick {
-    const OnvifDevice* device = nullptr;
-    std::vector<const OnvifDevice*> rivals;
-};
-
-CameraPick PickCamera(const DeviceList& list, const std::vector<Link>& links, std::string_view endpoint,
-                      std::string_view interface);
-
 // "answers on lan0 (198.51.100.1) at 198.51.100.40 and on lan1 (203.0.113.1) at 203.0.113.40", escaped.
 std::string DescribeRivals(const std::vector<const FoundDevice*>& rows, const std::vector<Link>& links);
+
+// The same for WS-Discovery cameras: the rows `matches` takes, on `interface`'s link (empty for any);
+// rows at one address are one camera seen on each link.
+struct CameraPick {
+    const OnvifDevice* camera = nullptr;
+    std::vector<const OnvifDevice*> rivals;
+};
+CameraPick PickCamera(const DeviceList& list, const std::vector<Link>& links,
+                      const std::function<bool(const OnvifDevice&)>& matches, std::string_view interface);
 std::string DescribeRivals(const std::vector<const OnvifDevice*>& rows, const std::vector<Link>& links);
 
 // One physical device: its MAC at its address, whichever link it was heard on.

@@ -40,12 +40,27 @@ struct Named {
     std::string oldIp() const { return device ? device->ipText : FormatIpv4(camera->xaddr.host); }
 };
 
+// The endpoint as the device sent it or as find writes it (escaped), ASCII case ignored as UUIDs are
+// compared.
+bool SameEndpoint(const OnvifDevice& camera, std::string_view endpoint) {
+    auto same = [&](std::string_view sent) {
+        return sent.size() == endpoint.size() &&
+               std::equal(sent.begin(), sent.end(), endpoint.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    return same(camera.endpoint) || same(EscapeText(camera.endpoint));
+}
+
 Named Find(const PlanLine& line, const NetworkView& view) {
     Named named;
     const std::string on = line.interface.empty() ? "" : " on " + EscapeText(line.interface);
     if (line.camera) {
-        CameraPick pick = PickCamera(view.devices, view.links, line.endpoint, line.interface);
-        named.camera = pick.device;
+        CameraPick pick = PickCamera(
+            view.devices, view.links,
+            [&](const OnvifDevice& camera) { return SameEndpoint(camera, line.endpoint); }, line.interface);
+        named.camera = pick.camera;
         named.rivals = !pick.rivals.empty();
         named.notFound = named.rivals
                              ? "camera " + EscapeText(line.endpoint) + " " +
@@ -146,7 +161,7 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const std::vector<Name
             // apply gives the credentials; the MAC is the camera's own when it says one, else the line's.
             item.mac = who.camera->mac.value_or(line.mac);
             item.camera = CameraChange{who.camera->endpoint, who.camera->xaddr.text, std::nullopt,
-                                       line.prefixLength, line.gateway};
+                                       line.prefixLength,    line.gateway,           line.user};
         }
         if (!line.newIp) {
             checked.items.push_back(item);
