@@ -333,7 +333,7 @@ TEST_F(CameraCheck, FindsACameraByItsEndpoint) {
     EXPECT_EQ(a.camera->xaddr, "http://198.51.100.131/onvif/device_service");
     EXPECT_EQ(a.camera->gateway, Ip("198.51.100.254"));
     EXPECT_EQ(a.camera->credentials, std::nullopt) << "apply gives them";
-    EXPECT_EQ(a.camera->user, "admin");
+    EXPECT_EQ(checked.itemUsers, (std::vector<std::string>{"admin", ""}));
     EXPECT_EQ(a.mac, MacOf(7));
     EXPECT_EQ(a.oldIp, "198.51.100.131");
     EXPECT_EQ(checked.items.at(1).mac, Mac{});
@@ -388,8 +388,7 @@ TEST(ChangeReport, NamesCamerasByEndpointWhenTheirMacIsUnknown) {
     items[0].status = ChangeStatus::Waiting;
     items[1] = items[0];
     items[1].mac = Mac{};
-    items[1].camera =
-        CameraChange{"urn:uuid:b", "http://198.51.100.132/", std::nullopt, 24, std::nullopt, ""};
+    items[1].camera = CameraChange{"urn:uuid:b", "http://198.51.100.132/", std::nullopt, 24, std::nullopt};
     std::ostringstream csv, table, dry;
     WriteReport(csv, ReportFormat::Csv, items);
     EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet,endpoint\n"

@@ -44,7 +44,6 @@ struct CameraChange {
     std::optional<onvif::Credentials> credentials;
     std::optional<int> prefixLength; // nothing: the prefix length the camera has now
     std::optional<Ipv4> gateway;     // nothing: its default gateway is left as it is
-    std::string user;                // the plan's user for it; empty: --user or --credentials say
 };
 
 struct ChangeItem {

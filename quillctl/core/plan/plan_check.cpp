@@ -161,11 +161,12 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const std::vector<Name
             // apply gives the credentials; the MAC is the camera's own when it says one, else the line's.
             item.mac = who.camera->mac.value_or(line.mac);
             item.camera = CameraChange{who.camera->endpoint, who.camera->xaddr.text, std::nullopt,
-                                       line.prefixLength,    line.gateway,           line.user};
+                                       line.prefixLength, line.gateway};
         }
         if (!line.newIp) {
             checked.items.push_back(item);
             checked.itemLines.push_back(line.line);
+            checked.itemUsers.push_back(line.user);
             continue;
         }
         const Ipv4 target = *line.newIp;
@@ -206,6 +207,7 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const std::vector<Name
         if (item.oldIp == item.newIp) {
             checked.items.push_back(item); // it already has it: nothing to send
             checked.itemLines.push_back(line.line);
+            checked.itemUsers.push_back(line.user);
             continue;
         }
         if (auto holder = places.kept.find(target); holder != places.kept.end()) {
@@ -223,6 +225,7 @@ CheckedPlan CheckOnce(const std::vector<PlanLine>& lines, const std::vector<Name
         item.status = ChangeStatus::Waiting;
         checked.items.push_back(item);
         checked.itemLines.push_back(line.line);
+        checked.itemUsers.push_back(line.user);
     }
     return checked;
 }

@@ -28,6 +28,8 @@ struct CheckedPlan {
     // marked when its new address lies outside its link's subnet. A camera's carries no credentials yet.
     std::vector<ChangeItem> items;
     std::vector<int> itemLines;
+    // The plan's user for each item (apply's credentials take it): empty but for a camera that names one.
+    std::vector<std::string> itemUsers;
     std::vector<PlanProblem> problems; // in line order
 };
 
