@@ -13,7 +13,7 @@ import lab
 FIELDS = ["number", "ip", "mac", "http_port", "interface", "in_subnet", "duplicate_ip", "source",
           "protocol", "endpoint", "name", "hardware", "xaddr", "duplicate_mac", "manufacturer", "model",
           "firmware", "serial", "dhcp", "prefix_length", "gateway", "auth"]
-REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds", "detail", "in_subnet"]
+REPORT_FIELDS = ["mac", "old_ip", "new_ip", "status", "seconds", "detail", "in_subnet", "endpoint"]
 
 
 def run(*args, windows=False, timeout=60, env=None):

@@ -1,7 +1,7 @@
 // Feeds any bytes to quillctl's plan reader as a plan file, then checks the plan against a fixed set of
-// devices, as apply does. After every input: no line is both taken and refused, every line number is
-// one of the file's own lines, and nothing taken breaks a rule the checks exist for. For inputs simple
-// enough to split by hand (no quotes, "\n" line ends, a plain "mac,new_ip" header), every line with a
+// devices and cameras, as apply does. After every input: no line is both taken and refused, every line
+// number is one of the file's own lines, and nothing taken breaks a rule the checks exist for. For inputs
+// simple enough to split by hand (no quotes, "\n" line ends, a plain "mac,new_ip" header), every line with a
 // bad MAC or address must be refused by its number.
 #include <cctype>
 #include <cstdio>
@@ -26,9 +26,20 @@ namespace {
 
 using fuzzing::Check;
 
-// Devices 00-1a-2b-3c-4d-00 to -0f at 198.51.100.30 to .45, and -10 to -13 at one factory address.
+// Devices 00-1a-2b-3c-4d-00 to -0f at 198.51.100.30 to .45, and -10 to -13 at one factory address;
+// cameras urn:uuid:0 to urn:uuid:3 at 198.51.100.130 to .133, the first two with MACs -20 and -21.
 struct World {
     World() {
+        for (uint8_t i = 0; i < 4; ++i) {
+            OnvifDevice camera;
+            camera.endpoint = "urn:uuid:" + std::to_string(i);
+            const Ipv4 address{ParseIpv4("198.51.100.130")->value + i};
+            camera.xaddr = HttpXAddr{"http://" + FormatIpv4(address) + "/onvif/device_service", address, 80};
+            if (i < 2)
+                camera.mac = Mac{0, 0x1a, 0x2b, 0x3c, 0x4d, static_cast<uint8_t>(0x20 + i)};
+            camera.source = address;
+            devices.ApplyOnvif(camera);
+        }
         for (uint8_t i = 0; i < 20; ++i) {
             quillmast::DeviceReply reply;
             std::string ip = i < 16 ? "198.51.100." + std::to_string(30 + i) : "192.168.0.10";
@@ -135,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(c != '\x1b' && c != '\r' && c != '\n', "messages carry no control bytes");
         refused.insert(problem.line);
     }
-    std::multimap<Mac, std::string> macs; // with the interface named, lower case
+    std::multimap<std::string, std::string> names; // MAC or endpoint, with the interface named, lower case
     std::set<Ipv4> addresses;
     int previous = 1;
     for (const PlanLine& line : plan.lines) {
@@ -145,11 +156,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string interface = line.interface;
         for (char& c : interface)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::string name = line.camera ? "endpoint " + line.endpoint : MacText(line.mac);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         bool clash = false;
-        for (auto [known, end] = macs.equal_range(line.mac); known != end; ++known)
+        for (auto [known, end] = names.equal_range(name); known != end; ++known)
             clash |= known->second.empty() || interface.empty() || known->second == interface;
-        Check(!clash, "no MAC taken twice but on two interfaces");
-        macs.emplace(line.mac, interface);
+        Check(!clash, "no MAC or endpoint taken twice but on two interfaces");
+        names.emplace(name, interface);
+        if (line.camera) {
+            Check(!line.endpoint.empty(), "a camera's line has its endpoint");
+            Check(!line.prefixLength ||
+                      (*line.prefixLength >= kMinPrefixLength && *line.prefixLength <= kMaxPrefixLength),
+                  "no prefix length taken outside the bounds");
+            Check(!line.gateway || RefusalOf(*line.gateway, nullptr).empty(),
+                  "no gateway taken that no device can take");
+        } else {
+            Check(!line.prefixLength && !line.gateway && line.user.empty(),
+                  "our devices' lines ask only an address");
+        }
         if (line.newIp) {
             Check(addresses.insert(*line.newIp).second, "no address taken twice");
             Check(RefusalOf(*line.newIp, nullptr).empty(), "no address taken that no device can take");
@@ -160,9 +185,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CheckedPlan checked = CheckPlan(plan.lines, NetworkView{world.devices, world.links, world.host});
     std::map<Mac, std::string> moving;
+    std::map<std::string, std::string> camerasMoving; // by endpoint
     for (const ChangeItem& item : checked.items)
-        if (item.status == ChangeStatus::Waiting)
-            moving[item.mac] = item.newIp;
+        if (item.status == ChangeStatus::Waiting) {
+            if (item.camera)
+                camerasMoving[item.camera->endpoint] = item.newIp;
+            else
+                moving[item.mac] = item.newIp;
+        }
     for (const PlanProblem& problem : checked.problems)
         Check(problem.line >= 2 && problem.line <= lines, "a check names one of the plan's lines");
     for (size_t i = 0; i < checked.items.size(); ++i) {
@@ -170,19 +200,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(!refused.count(checked.itemLines[i]), "no refused line is checked");
         if (item.status != ChangeStatus::Waiting)
             continue;
-        const FoundDevice* device = world.devices.Find(item.mac);
-        Check(device != nullptr, "only devices that answered are changed");
         Ipv4 target = *ParseIpv4(item.newIp);
+        if (item.camera) {
+            const OnvifDevice* camera = world.devices.FindOnvif(item.camera->endpoint);
+            Check(camera != nullptr, "only cameras that answered are changed");
+            Check(FormatIpv4(camera->xaddr.host) == item.oldIp && item.oldIp != item.newIp,
+                  "nothing is sent to a camera that already has the address");
+            const Subnet subnet{target,
+                                item.camera->prefixLength.value_or(world.links[0].subnet.prefixLength)};
+            Check(!item.camera->gateway ||
+                      (subnet.Contains(*item.camera->gateway) && *item.camera->gateway != target),
+                  "a camera's gateway lies in its new subnet");
+        } else {
+            const FoundDevice* device = world.devices.Find(item.mac);
+            Check(device != nullptr, "only devices that answered are changed");
+            Check(device->ipText != item.newIp, "nothing is sent to a device that already has the address");
+        }
         Check(RefusalOf(target, &world.links[0]).empty(), "no subnet or broadcast address is sent");
         for (Ipv4 own : world.host)
             Check(own != target, "no address of this host is sent");
-        Check(device->ipText != item.newIp, "nothing is sent to a device that already has the address");
         for (const FoundDevice& other : world.devices.devices()) {
-            if (other.mac == item.mac || other.ipText != item.newIp)
+            if ((!item.camera && other.mac == item.mac) || other.ipText != item.newIp)
                 continue;
             auto move = moving.find(other.mac);
             Check(move != moving.end() && move->second != other.ipText,
                   "no address is taken from a device that keeps it");
+        }
+        for (const OnvifDevice& other : world.devices.onvifDevices()) {
+            if ((item.camera && other.endpoint == item.camera->endpoint) || other.xaddr.host != target)
+                continue;
+            auto move = camerasMoving.find(other.endpoint);
+            Check(move != camerasMoving.end() && move->second != item.newIp,
+                  "no address is taken from a camera that keeps it");
         }
     }
     return 0;

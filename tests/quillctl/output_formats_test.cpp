@@ -209,9 +209,9 @@ TEST(ChangeReport, CsvAndJsonByExtension) {
                           {}};
     std::ostringstream csv;
     WriteReport(csv, ReportFormat::Csv, items);
-    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n"
-                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95,,true\n"
-                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20,\"unsent: a, b\",false\n");
+    EXPECT_EQ(csv.str(), "mac,old_ip,new_ip,status,seconds,detail,in_subnet,endpoint\n"
+                         "00-1a-2b-3c-4d-00,192.168.0.10,198.51.100.40,confirmed,0.95,,true,\n"
+                         "00-1a-2b-3c-4d-01,192.168.0.10,198.51.100.41,other,1.20,\"unsent: a, b\",false,\n");
     std::ostringstream json;
     WriteReport(json, ReportFormat::Json, items);
     nlohmann::json parsed = nlohmann::json::parse(json.str());

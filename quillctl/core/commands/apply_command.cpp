@@ -210,9 +210,9 @@ int RunApply(Host& host, const ApplyOptions& options, std::ostream& out, std::os
         RefusePlan(problems, options, err);
 
     std::vector<ChangeItem>& items = checked.items;
-    for (ChangeItem& item : items)
-        if (item.camera)
-            item.camera->credentials = CameraCredentials(book, item);
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].camera)
+            items[i].camera->credentials = CameraCredentials(book, items[i], checked.itemUsers.at(i));
     ChangeOrder order = Order(items, search, session, others);
     WarnOutsideSubnet(err, items, session.links);
     if (options.dryRun) {

@@ -42,12 +42,7 @@ std::map<Ipv4, std::string> OtherHolders::Find(const DeviceList& devices) {
                             " from " + MacText(answer.second) + ", which is not a device of this search";
     for (const OnvifDevice& camera : devices.onvifDevices()) {
         const Ipv4 address = camera.xaddr.host;
-        // A camera that answers both searches is the device of ours at that address with its MAC.
-        bool same = false;
-        if (camera.mac)
-            if (const FoundDevice* device = devices.Find(*camera.mac))
-                same = ParseIpv4(device->ipText) == address;
-        if (!camera.gone && !same)
+        if (!camera.gone && OurDeviceOf(devices, camera) == nullptr)
             held.emplace(address, FormatIpv4(address) + " is announced by the WS-Discovery camera " +
                                       EscapeText(camera.endpoint));
     }

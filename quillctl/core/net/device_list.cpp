@@ -106,4 +106,13 @@ std::vector<const FoundDevice*> DeviceList::FindAll(const Mac& mac) const {
     return out;
 }
 
+const FoundDevice* OurDeviceOf(const DeviceList& list, const OnvifDevice& camera) {
+    if (!camera.mac)
+        return nullptr;
+    for (const FoundDevice* device : list.FindAll(*camera.mac))
+        if (ParseIpv4(device->ipText) == camera.xaddr.host)
+            return device;
+    return nullptr;
+}
+
 } // namespace quillctl

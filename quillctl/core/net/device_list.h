@@ -99,4 +99,8 @@ class DeviceList {
     bool overflowed_ = false;
 };
 
+// A camera that answers both searches is the device of ours with the MAC its scopes give, at its XAddr's
+// host: that device (nothing for any other camera).
+const FoundDevice* OurDeviceOf(const DeviceList& list, const OnvifDevice& camera);
+
 } // namespace quillctl

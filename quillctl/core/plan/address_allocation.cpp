@@ -99,7 +99,11 @@ Allocation AllocateFrom(Ipv4 first, Selection selection, const DeviceList& devic
             out.lines.clear();
             return out;
         }
-        out.lines.push_back(PlanLine{0, device->mac, *address, FormatIpv4(links.at(device->link).Address())});
+        PlanLine line;
+        line.mac = device->mac;
+        line.newIp = *address;
+        line.interface = FormatIpv4(links.at(device->link).Address());
+        out.lines.push_back(std::move(line));
         next = Ipv4{address->value + 1};
         if (next.value == 0) // past 255.255.255.255: FreeAddressFrom refuses it as multicast anyway
             next = *address;

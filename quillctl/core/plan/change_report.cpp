@@ -35,6 +35,22 @@ void WriteAligned(std::ostream& out, const std::vector<std::array<std::string, N
 
 std::string Shown(const std::string& ipText) { return ipText.empty() ? "-" : EscapeText(ipText); }
 
+// A camera without a known MAC is named by its endpoint: the column then names devices, not MACs.
+std::string NameHeading(const std::vector<ChangeItem>& items) {
+    bool endpoints = std::any_of(items.begin(), items.end(),
+                                 [](const ChangeItem& item) { return item.camera && item.mac == Mac{}; });
+    return endpoints ? "DEVICE" : "MAC";
+}
+
+// The report's mac field: empty for a camera whose MAC is not known.
+std::string MacField(const ChangeItem& item) {
+    return item.camera && item.mac == Mac{} ? "" : MacText(item.mac);
+}
+
+std::string EndpointField(const ChangeItem& item) {
+    return item.camera ? EscapeText(item.camera->endpoint) : "";
+}
+
 } // namespace
 
 std::optional<ReportFormat> ReportFormatFor(const std::string& path) {
@@ -52,12 +68,13 @@ std::optional<ReportFormat> ReportFormatFor(const std::string& path) {
 }
 
 void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items) {
-    std::vector<std::array<std::string, 6>> lines{{"MAC", "OLD IP", "NEW IP", "STATUS", "SECONDS", "DETAIL"}};
+    std::vector<std::array<std::string, 6>> lines{
+        {NameHeading(items), "OLD IP", "NEW IP", "STATUS", "SECONDS", "DETAIL"}};
     for (const ChangeItem& item : items) {
         std::string status = StatusName(item.status);
         if (item.status == ChangeStatus::Other)
             status += " (took " + EscapeText(item.gotIp) + ")";
-        lines.push_back({MacText(item.mac), Shown(item.oldIp), item.newIp.empty() ? "-" : item.newIp, status,
+        lines.push_back({DeviceName(item), Shown(item.oldIp), item.newIp.empty() ? "-" : item.newIp, status,
                          item.sends == 0 ? "-" : SecondsText(item.seconds, 2), item.detail});
     }
     WriteAligned(out, lines);
@@ -65,21 +82,21 @@ void WriteResultTable(std::ostream& out, const std::vector<ChangeItem>& items) {
 
 void WriteReport(std::ostream& out, ReportFormat format, const std::vector<ChangeItem>& items) {
     if (format == ReportFormat::Csv) {
-        out << "mac,old_ip,new_ip,status,seconds,detail,in_subnet\n";
+        out << "mac,old_ip,new_ip,status,seconds,detail,in_subnet,endpoint\n";
         for (const ChangeItem& item : items)
-            out << CsvField(MacText(item.mac)) << ',' << CsvField(EscapeText(item.oldIp)) << ','
+            out << CsvField(MacField(item)) << ',' << CsvField(EscapeText(item.oldIp)) << ','
                 << CsvField(item.newIp) << ',' << CsvField(StatusName(item.status)) << ','
                 << CsvField(SecondsText(item.seconds, 2)) << ',' << CsvField(EscapeText(item.detail)) << ','
                 << (item.newIp.empty() ? ""
                     : item.inSubnet    ? "true"
                                        : "false")
-                << '\n';
+                << ',' << CsvField(EndpointField(item)) << '\n';
         return;
     }
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const ChangeItem& item : items) {
         nlohmann::ordered_json object;
-        object["mac"] = MacText(item.mac);
+        object["mac"] = MacField(item);
         object["old_ip"] = EscapeText(item.oldIp);
         object["new_ip"] = item.newIp;
         object["status"] = StatusName(item.status);
@@ -87,6 +104,7 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
         object["detail"] = EscapeText(item.detail);
         object["in_subnet"] =
             item.newIp.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(item.inSubnet);
+        object["endpoint"] = EndpointField(item);
         array.push_back(object);
     }
     out << array.dump(2) << '\n';
@@ -98,7 +116,7 @@ void WarnOutsideSubnet(std::ostream& err, const std::vector<ChangeItem>& items,
         if (item.status != ChangeStatus::Waiting || item.inSubnet)
             continue;
         const Link& link = links.at(item.link);
-        err << "quillctl: warning: " << item.newIp << " for " << MacText(item.mac)
+        err << "quillctl: warning: " << item.newIp << " for " << DeviceName(item)
             << " lies outside the subnet " << FormatIpv4(link.subnet.Network()) << '/'
             << link.subnet.prefixLength << " of " << DescribeLink(link)
             << ": nothing on that card will reach the device there\n";
@@ -106,11 +124,11 @@ void WarnOutsideSubnet(std::ostream& err, const std::vector<ChangeItem>& items,
 }
 
 void WriteDryRun(std::ostream& out, const std::vector<ChangeItem>& items) {
-    std::vector<std::array<std::string, 3>> lines{{"MAC", "OLD IP", "NEW IP"}};
+    std::vector<std::array<std::string, 3>> lines{{NameHeading(items), "OLD IP", "NEW IP"}};
     size_t changes = 0;
     for (const ChangeItem& item : items)
         if (item.status == ChangeStatus::Waiting) {
-            lines.push_back({MacText(item.mac), Shown(item.oldIp), item.newIp});
+            lines.push_back({DeviceName(item), Shown(item.oldIp), item.newIp});
             ++changes;
         }
     WriteAligned(out, lines);

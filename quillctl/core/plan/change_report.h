@@ -1,6 +1,8 @@
 #pragma once
 // What apply tells at the end: a table for people, and a CSV or JSON report for records
-// (mac, old_ip, new_ip, status, seconds, detail, in_subnet); and the warnings before anything is sent.
+// (mac, old_ip, new_ip, status, seconds, detail, in_subnet, endpoint: later versions only append; mac
+// empty for a camera whose MAC is not known, endpoint empty for our devices); and the warnings before
+// anything is sent. Devices are named as DeviceName does.
 #include <optional>
 #include <ostream>
 #include <string>
@@ -25,7 +27,7 @@ void WriteReport(std::ostream& out, ReportFormat format, const std::vector<Chang
 void WarnOutsideSubnet(std::ostream& err, const std::vector<ChangeItem>& items,
                        const std::vector<Link>& links);
 
-// apply --dry-run: MAC, old and new address of each change that would be sent.
+// apply --dry-run: the device, old and new address of each change that would be sent.
 void WriteDryRun(std::ostream& out, const std::vector<ChangeItem>& items);
 
 } // namespace quillctl

@@ -83,11 +83,14 @@ ChangeOrder OrderChanges(const std::vector<ChangeItem>& items,
                          const std::function<std::optional<Ipv4>(size_t link)>& freeAddress) {
     ChangeOrder order;
     const MoveGraph graph = GraphOf(items);
-    // Break every cycle at its first device in plan order: it goes to a free address first.
+    // Break every cycle at its first device in plan order: it goes to a free address first. One of
+    // ours if the cycle has one: a camera's every change costs a device-service call, often a reboot.
     std::set<size_t> parked;
     for (std::vector<size_t> cycle = FindCycle(graph, parked); !cycle.empty();
          cycle = FindCycle(graph, parked))
-        parked.insert(*std::min_element(cycle.begin(), cycle.end()));
+        parked.insert(*std::min_element(cycle.begin(), cycle.end(), [&](size_t a, size_t b) {
+            return std::pair(items[a].camera.has_value(), a) < std::pair(items[b].camera.has_value(), b);
+        }));
 
     // Steps unordered first: each device's parking step (if any), then its step to its new address.
     std::vector<ChangeStep> steps;
@@ -98,7 +101,7 @@ ChangeOrder OrderChanges(const std::vector<ChangeItem>& items,
         std::optional<Ipv4> stop = freeAddress(items[i].link);
         if (!stop) {
             order.error = "no free address in the subnet of " + EscapeText(items[i].oldIp) + " for " +
-                          MacText(items[i].mac) + " to go through: its new address " + items[i].newIp +
+                          DeviceName(items[i]) + " to go through: its new address " + items[i].newIp +
                           " is held by a device that waits for its own";
             return order;
         }
@@ -154,8 +157,7 @@ void WriteOrder(std::ostream& out, const ChangeOrder& order, const std::vector<C
         const ChangeItem& item = items[step.item];
         std::string from = at.count(step.item) ? at[step.item] : EscapeText(item.oldIp);
         at[step.item] = FormatIpv4(step.target);
-        out << "  " << s + 1 << ". " << MacText(item.mac) << "  " << from << " -> "
-            << FormatIpv4(step.target);
+        out << "  " << s + 1 << ". " << DeviceName(item) << "  " << from << " -> " << FormatIpv4(step.target);
         if (step.parking)
             out << " (a free address on the way to " << item.newIp << ")";
         if (step.after.empty()) {

@@ -2,7 +2,8 @@
 // The order a plan's changes go out in, so that no two devices ever hold one address: a device whose
 // new address another moving device still holds waits until that one has confirmed leaving it; in a
 // cycle (a swap, a ring) one device first moves to a free address of its subnet, and on from there once
-// the device that held its new address has left it.
+// the device that held its new address has left it; one of ours rather than a camera when it can.
+// Our devices and WS-Discovery cameras are ordered alike, by their old and new addresses.
 #include <functional>
 #include <optional>
 #include <ostream>

@@ -1,10 +1,10 @@
 #include "plan/plan_reader.h"
 
+#include <algorithm>
 #include <map>
 
 #include "plan/address_rules.h"
 #include "output/csv_text.h"
-#include "onvif/onvif_refusal.h"
 #include "net/text_escape.h"
 
 namespace quillctl {
@@ -40,7 +40,7 @@ std::string Quoted(std::string_view cell) {
 
 struct Columns {
     size_t count = 0;
-    std::optional<size_t> mac, newIp, protocol, endpoint, interface;
+    std::optional<size_t> mac, newIp, protocol, endpoint, interface, prefixLength, gateway, user, password;
 };
 
 // The header's columns, or a problem with line 1.
@@ -54,12 +54,16 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
     bool ok = true;
     for (size_t i = 0; i < header.fields.size(); ++i) {
         std::string name = Lower(Cell(header.fields[i]));
-        std::optional<size_t>* slot = name == "mac"        ? &columns.mac
-                                      : name == "new_ip"   ? &columns.newIp
-                                      : name == "protocol" ? &columns.protocol
-                                      : name == "endpoint"  ? &columns.endpoint
-                                      : name == "interface" ? &columns.interface
-                                                            : nullptr;
+        std::optional<size_t>* slot = name == "mac"             ? &columns.mac
+                                      : name == "new_ip"        ? &columns.newIp
+                                      : name == "protocol"      ? &columns.protocol
+                                      : name == "endpoint"      ? &columns.endpoint
+                                      : name == "interface"     ? &columns.interface
+                                      : name == "prefix_length" ? &columns.prefixLength
+                                      : name == "gateway"       ? &columns.gateway
+                                      : name == "user"          ? &columns.user
+                                      : name == "password"      ? &columns.password
+                                                                : nullptr;
         if (slot == nullptr)
             continue;
         if (*slot) {
@@ -67,6 +71,14 @@ std::optional<Columns> ReadHeader(const CsvRecord& header, std::vector<PlanProbl
             ok = false;
         }
         *slot = i;
+    }
+    // A plan is a file that gets copied, mailed and kept: no password belongs in it, empty or not.
+    if (columns.password) {
+        problems.push_back({header.line,
+                            "the header names a password column, but a plan never holds passwords: give "
+                            "them in a --credentials file, or in QUILLCTL_PASSWORD",
+                            true});
+        ok = false;
     }
     for (auto [slot, name] : {std::pair{columns.mac, "mac"}, std::pair{columns.newIp, "new_ip"}})
         if (!slot) {
@@ -83,6 +95,161 @@ bool AllEmpty(const std::vector<std::string>& fields, size_t from) {
             return false;
     return true;
 }
+
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+std::optional<int> ParsePrefixLength(std::string_view text) {
+    if (text.empty() || text.size() > 2 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    int value = std::stoi(std::string(text));
+    if (value < kMinPrefixLength || value > kMaxPrefixLength)
+        return std::nullopt;
+    return value;
+}
+
+// The lines read so far, by who they change: a MAC, or a camera's endpoint (ASCII case ignored, as
+// UUIDs are compared), each with the interface its line names.
+class LinesOf {
+  public:
+    // The line that already names `who` where `interface` could be the same link, if any.
+    std::optional<int> Add(const std::string& who, const std::string& interface, int line) {
+        std::optional<int> earlier;
+        for (auto [known, end] = lines_.equal_range(who); known != end && !earlier; ++known) {
+            const std::string& other = known->second.first;
+            if (other.empty() || interface.empty() || Lower(other) == Lower(interface))
+                earlier = known->second.second;
+        }
+        lines_.emplace(who, std::pair{interface, line});
+        return earlier;
+    }
+
+  private:
+    std::multimap<std::string, std::pair<std::string, int>> lines_;
+};
+
+// The cells of one record that a change is read from; empty when the header has no such column.
+struct LineCells {
+    std::string_view mac, newIp, interface, endpoint, prefixLength, gateway, user;
+    bool onvifProtocol = false;
+};
+
+class LineReader {
+  public:
+    explicit LineReader(Plan& plan) : plan_(plan) {}
+
+    void Read(int number, const LineCells& cells) {
+        number_ = number;
+        ok_ = true;
+        PlanLine line;
+        line.line = number;
+        line.interface = std::string(cells.interface);
+        // find --protocol all writes a camera's MAC when its scopes or interface give one.
+        line.camera = cells.onvifProtocol || (cells.mac.empty() && !cells.endpoint.empty());
+        if (line.camera)
+            ReadCamera(cells, line);
+        else
+            ReadOurs(cells, line);
+        if (!ok_)
+            return;
+        ReadNewIp(cells.newIp, line);
+        if (ok_)
+            plan_.lines.push_back(std::move(line));
+    }
+
+  private:
+    void Problem(const std::string& message, bool outright = false) {
+        plan_.problems.push_back({number_, message, outright});
+        ok_ = false;
+    }
+
+    std::optional<Mac> ReadMac(std::string_view cell) {
+        std::optional<Mac> mac = ParseMacArgument(cell);
+        if (!mac)
+            Problem("bad MAC " + Quoted(cell) + " (six hex bytes separated by - or :)");
+        return mac;
+    }
+
+    void ReadOurs(const LineCells& cells, PlanLine& line) {
+        std::optional<Mac> mac = ReadMac(cells.mac);
+        if (!mac)
+            return;
+        line.mac = *mac;
+        for (auto [cell, name] : {std::pair{cells.prefixLength, "prefix_length"},
+                                  std::pair{cells.gateway, "gateway"}, std::pair{cells.user, "user"}})
+            if (!cell.empty()) {
+                Problem(std::string("a ") + name + " for device " + MacText(*mac) +
+                            ", but our devices' command carries only the address: leave its prefix_length, "
+                            "gateway and user cells empty (they are for WS-Discovery cameras)",
+                        true);
+                return;
+            }
+        if (std::optional<int> earlier = lines_.Add(MacText(*mac), line.interface, number_))
+            Problem("MAC " + MacText(*mac) + " is already on line " + std::to_string(*earlier));
+    }
+
+    void ReadCamera(const LineCells& cells, PlanLine& line) {
+        if (cells.endpoint.empty()) {
+            if (!cells.newIp.empty())
+                Problem("a WS-Discovery camera's line needs the camera's endpoint in the endpoint column "
+                        "(as find --protocol all writes it)");
+            else
+                ok_ = false; // nothing asked of a camera it could not name
+            return;
+        }
+        line.endpoint = std::string(cells.endpoint);
+        if (!cells.mac.empty()) {
+            std::optional<Mac> mac = ReadMac(cells.mac);
+            if (!mac)
+                return;
+            line.mac = *mac;
+        }
+        if (!cells.prefixLength.empty()) {
+            line.prefixLength = ParsePrefixLength(cells.prefixLength);
+            if (!line.prefixLength)
+                return Problem("bad prefix length " + Quoted(cells.prefixLength) + " (a number from " +
+                               std::to_string(kMinPrefixLength) + " to " + std::to_string(kMaxPrefixLength) +
+                               ")");
+        }
+        if (!cells.gateway.empty()) {
+            line.gateway = ParseIpv4(cells.gateway);
+            if (!line.gateway)
+                return Problem("bad gateway " + Quoted(cells.gateway) +
+                               " (four numbers 0 to 255 joined by dots)");
+            if (std::string refusal = RefusalOf(*line.gateway, nullptr); !refusal.empty())
+                return Problem("bad gateway: " + refusal);
+        }
+        if (HasControlCharacter(cells.user))
+            return Problem("bad user " + Quoted(cells.user) + ": it holds control characters");
+        line.user = std::string(cells.user);
+        if (std::optional<int> earlier =
+                lines_.Add("endpoint " + Lower(line.endpoint), line.interface, number_))
+            Problem("endpoint " + Quoted(line.endpoint) + " is already on line " + std::to_string(*earlier));
+    }
+
+    void ReadNewIp(std::string_view cell, PlanLine& line) {
+        if (cell.empty())
+            return;
+        std::optional<Ipv4> address = ParseIpv4(cell);
+        std::string refusal = address ? RefusalOf(*address, nullptr) : "";
+        if (!address)
+            Problem("bad address " + Quoted(cell) + " (four numbers 0 to 255 joined by dots)");
+        else if (!refusal.empty())
+            Problem(refusal);
+        else if (auto [known, added] = addressLines_.emplace(*address, number_); !added)
+            Problem(FormatIpv4(*address) + " is already given on line " + std::to_string(known->second));
+        line.newIp = address;
+    }
+
+    Plan& plan_;
+    LinesOf lines_;
+    std::map<Ipv4, int> addressLines_;
+    int number_ = 0;
+    bool ok_ = true;
+};
 
 } // namespace
 
@@ -102,76 +269,29 @@ Plan ReadPlan(std::string_view text) {
     if (!columns)
         return plan;
 
-    std::multimap<Mac, std::pair<std::string, int>> macLines; // the interface named, the line
-    std::map<Ipv4, int> addressLines;
+    LineReader lines(plan);
     while (std::optional<CsvRecord> record = reader.Next()) {
-        auto problem = [&](const std::string& message) { plan.problems.push_back({record->line, message}); };
         if (!record->error.empty()) {
-            problem(record->error);
+            plan.problems.push_back({record->line, record->error});
             continue;
         }
         const std::vector<std::string>& fields = record->fields;
         if (fields.size() > columns->count && !AllEmpty(fields, columns->count)) {
-            problem(std::to_string(fields.size()) + " cells, but the header names " +
-                    std::to_string(columns->count) + " columns");
+            plan.problems.push_back({record->line, std::to_string(fields.size()) +
+                                                       " cells, but the header names " +
+                                                       std::to_string(columns->count) + " columns"});
             continue;
         }
-        auto cell = [&](size_t column) {
-            return column < fields.size() ? Cell(fields[column]) : std::string_view();
+        auto cell = [&](const std::optional<size_t>& column) {
+            return column && *column < fields.size() ? Cell(fields[*column]) : std::string_view();
         };
-        std::string_view macCell = cell(*columns->mac);
-        std::string_view ipCell = cell(*columns->newIp);
-        if (macCell.empty() && ipCell.empty())
+        LineCells cells{cell(columns->mac),          cell(columns->newIp),
+                        cell(columns->interface),    cell(columns->endpoint),
+                        cell(columns->prefixLength), cell(columns->gateway),
+                        cell(columns->user),         Lower(cell(columns->protocol)) == "onvif"};
+        if (cells.mac.empty() && cells.newIp.empty() && cells.endpoint.empty())
             continue;
-        // A WS-Discovery device's row, exported by find --protocol all: nothing can be sent to it.
-        std::string_view endpointCell = columns->endpoint ? cell(*columns->endpoint) : std::string_view();
-        bool onvif = (columns->protocol && Lower(cell(*columns->protocol)) == "onvif") ||
-                     (macCell.empty() && !endpointCell.empty());
-        if (onvif) {
-            if (!ipCell.empty())
-                plan.problems.push_back(
-                    {record->line,
-                     OnvifChangeRefusal("device " +
-                                        (endpointCell.empty() ? Quoted(macCell) : Quoted(endpointCell))),
-                     true});
-            continue;
-        }
-
-        std::optional<Mac> mac = ParseMacArgument(macCell);
-        if (!mac) {
-            problem("bad MAC " + Quoted(macCell) + " (six hex bytes separated by - or :)");
-            continue;
-        }
-        PlanLine line{record->line, *mac, std::nullopt,
-                      std::string(columns->interface ? cell(*columns->interface) : std::string_view())};
-        bool ok = true;
-        for (auto [known, end] = macLines.equal_range(*mac); known != end; ++known) {
-            const std::string& other = known->second.first;
-            if (other.empty() || line.interface.empty() || Lower(other) == Lower(line.interface)) {
-                problem("MAC " + MacText(*mac) + " is already on line " +
-                        std::to_string(known->second.second));
-                ok = false;
-                break;
-            }
-        }
-        macLines.emplace(*mac, std::pair{line.interface, record->line});
-        if (!ipCell.empty()) {
-            std::optional<Ipv4> address = ParseIpv4(ipCell);
-            std::string refusal = address ? RefusalOf(*address, nullptr) : "";
-            if (!address) {
-                problem("bad address " + Quoted(ipCell) + " (four numbers 0 to 255 joined by dots)");
-                ok = false;
-            } else if (!refusal.empty()) {
-                problem(refusal);
-                ok = false;
-            } else if (auto [known, added] = addressLines.emplace(*address, record->line); !added) {
-                problem(FormatIpv4(*address) + " is already given on line " + std::to_string(known->second));
-                ok = false;
-            }
-            line.newIp = address;
-        }
-        if (ok)
-            plan.lines.push_back(line);
+        lines.Read(record->line, cells);
     }
     return plan;
 }
