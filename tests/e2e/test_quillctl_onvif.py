@@ -144,23 +144,22 @@ def test_watch_prints_a_camera_and_notes_its_bye(session):
             watcher.wait()
 
 
-def test_no_change_is_ever_sent_to_a_camera(session):
+def test_a_password_is_never_an_option_nor_a_plan_column(session):
     sim = session.sim("--devices", "1", "--onvif", "1")
     camera = lab.camera_endpoint(NEAR_CAMERAS, 0)
-    refused = ctl.run("set-ip", camera, "198.51.100.77")
+    refused = ctl.run("set-ip", camera, "198.51.100.77", "--user", "admin", "--password", "Sesame-7!")
     ctl.expect_status(refused, 2)
-    lab.expect("own authenticated interface" in refused.stderr, f"stderr {refused.stderr!r}")
 
     exported = ctl.run("find", "--protocol", "all", "--format", "csv", "--count", "2", "--timeout", "5")
     ctl.expect_status(exported, 0)
     lines = exported.stdout.splitlines()
-    plan = [lines[0] + ",new_ip"] + [line + (",198.51.100.77" if ",onvif," in line else ",") for line in lines[1:]]
-    camera_line = next(n for n, line in enumerate(plan, 1) if ",onvif," in line)
+    plan = [lines[0] + ",new_ip,password"] + [
+        line + (",198.51.100.77,Sesame-7!" if ",onvif," in line else ",,") for line in lines[1:]]
     path = session.logs / "plan.csv"
     path.write_text("\n".join(plan) + "\n")
-    applied = ctl.run("apply", path)
+    applied = ctl.run("apply", path, "--user", "admin", env={"QUILLCTL_PASSWORD": "Sesame-7!"})
     ctl.expect_status(applied, 2)
-    lab.expect(f"plan.csv:{camera_line}: device '{camera}' is a WS-Discovery (ONVIF) device" in applied.stderr,
+    lab.expect("password" in applied.stderr and "Sesame-7!" not in applied.stderr + applied.stdout,
                f"stderr {applied.stderr!r}")
     ctl.nothing_changed_since(sim, "--count", "1")
 
