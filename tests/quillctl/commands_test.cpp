@@ -112,6 +112,15 @@ TEST(FindCommand, UnusableInterfacesAndOptionsAreUsageErrors) {
         EXPECT_EQ(bad.status, kExitUsage) << (args.empty() ? "" : args.back());
         EXPECT_EQ(Lines(bad.err), 1) << bad.err;
     }
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"set-ip", "urn:uuid:1", "198.51.100.40", "--password", "Sesame-7!"},
+             {"apply", "plan.csv", "--password=Sesame-7!"}}) {
+        Outcome mistaken = Quillctl(host, args);
+        EXPECT_EQ(mistaken.status, kExitUsage);
+        EXPECT_NE(mistaken.err.find("unexpected --password"), std::string::npos) << mistaken.err;
+        EXPECT_EQ(mistaken.err.find("Sesame"), std::string::npos)
+            << "a mistaken option's value is not echoed";
+    }
 }
 
 TEST(SetIpCommand, SearchesThenSendsOnlyTheCommandUntilConfirmed) {

@@ -269,6 +269,19 @@ int RunCommandLine(const std::vector<std::string>& args, Host& host, std::ostrea
         int status = app.exit(done, out, err);
         out.flush();
         return out ? status : OutputFailed(host, err);
+    } catch (const CLI::ExtrasError&) {
+        // Named by their option names only: the word after a mistaken "--password" is a password.
+        std::string named;
+        size_t words = 0;
+        for (const std::string& extra : app.remaining(true))
+            if (!extra.empty() && extra[0] == '-')
+                named += (named.empty() ? "" : " ") + EscapeText(extra.substr(0, extra.find('=')));
+            else
+                ++words;
+        err << "quillctl: unexpected " << (named.empty() ? "" : named + (words > 0 ? " and " : ""))
+            << (words > 0 ? std::to_string(words) + (words == 1 ? " word" : " words") + " (not shown)" : "")
+            << "; a password is never an option (quillctl --help lists the options)\n";
+        return kExitUsage;
     } catch (const CLI::ParseError& error) {
         err << "quillctl: " << EscapeName(error.what()) << " (quillctl --help lists the options)\n";
         return kExitUsage;
