@@ -1,8 +1,8 @@
 """quillctl find --protocol onvif|all against the simulator's ONVIF cameras beside our own devices, on
 both links: every camera listed with its endpoint, name and XAddr, an address held across makes
 flagged on both rows, a lost answer found by the next probe, an answer without an address resolved,
-hostile replies counted and never printed as they came, Hello and Bye in --watch, and no change ever
-sent to such a camera."""
+hostile replies counted and never printed as they came, Hello and Bye in --watch, and a password
+taken neither as an option nor from a plan."""
 
 import signal
 import socket

@@ -25,9 +25,10 @@ Exit status:
   1  anything else, e.g. a socket that cannot be set up or no change command that could be sent (the
      system's message says why), an interruption, a device for web whose reply holds no dotted address
   2  bad usage: an unknown command, option or interface, a refused address, an unreadable plan, a plan
-     with errors, a change asked of a WS-Discovery device
+     with errors (a password column among them), a password that cannot be had
   3  a change not confirmed within the wait, confirmed with another address than asked, or not sent
-     because a change it waited for failed; for info and find --details: a camera refused the
+     because a change it waited for failed; a camera that refused the credentials (auth refused) or
+     was left waiting for a reboot (--no-reboot); for info and find --details: a camera refused the
      credentials or did not tell its details
   4  a named device not found (for apply: the plan's only errors are MACs that did not answer; for
      find: fewer than --count devices answered))";

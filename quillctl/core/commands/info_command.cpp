@@ -3,7 +3,7 @@
 #include "onvif/camera_rows.h"
 #include "commands/commands.h"
 #include "net/exit_status.h"
-#include "onvif/onvif_refusal.h"
+#include "onvif/onvif_facts.h"
 #include "output/rows_destination.h"
 #include "onvif/onvif_search.h"
 #include "net/search.h"

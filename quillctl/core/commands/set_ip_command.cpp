@@ -7,7 +7,7 @@
 #include "net/exit_status.h"
 #include "net/search.h"
 #include "net/text_escape.h"
-#include "onvif/onvif_refusal.h"
+#include "onvif/onvif_facts.h"
 #include "onvif/onvif_search.h"
 #include "output/seconds_text.h"
 #include "plan/address_rules.h"

@@ -2,7 +2,7 @@
 #include "device_table.h"
 #include "device_url.h"
 #include "net/exit_status.h"
-#include "onvif/onvif_refusal.h"
+#include "onvif/onvif_facts.h"
 #include "onvif/onvif_search.h"
 #include "net/search.h"
 #include "output/seconds_text.h"

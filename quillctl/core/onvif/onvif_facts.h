@@ -33,4 +33,7 @@ std::string PercentDecode(std::string_view text);
 // ASCII letters compared without regard to case (schemes, scope roots, "urn:").
 bool StartsWithNoCase(std::string_view text, std::string_view lowerCasePrefix);
 
+// An endpoint reference as WS-Discovery devices name themselves ("urn:uuid:..."), not a MAC or address.
+inline bool LooksLikeEndpoint(std::string_view text) { return StartsWithNoCase(text, "urn:"); }
+
 } // namespace quillctl
