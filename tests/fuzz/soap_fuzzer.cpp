@@ -100,7 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Printable(details.problem), "a problem text shows a byte that is not printable ASCII");
     client.SetNetworkInterfaces("eth0", {*ParseIpv4("198.51.100.40"), 24});
     // A camera may echo anything back (a Digest realm, say), the password too: only then is it sent.
-    if (input.find(kPassword) == std::string_view::npos)
+    // Its quoted strings may escape any character with a backslash ("pw-Secr\et-1" is the password).
+    std::string unescaped(input);
+    std::erase(unescaped, '\\');
+    if (input.find(kPassword) == std::string_view::npos && unescaped.find(kPassword) == std::string::npos)
         Check(transport.sent.find(kPassword) == std::string::npos, "the password went out");
     return 0;
 }
