@@ -6,12 +6,7 @@ namespace {
 
 template <class T> AddressSent Failure(const Outcome<T>& outcome, const char* call, AddressSent sent) {
     sent.error = outcome.error == CallError::None ? CallError::BadAnswer : outcome.error;
-    // The authentication refusals are told by their word alone: scripts match "auth refused".
-    if (sent.error == CallError::AuthRefused || sent.error == CallError::AuthNeeded)
-        sent.detail = CallErrorText(sent.error);
-    else
-        sent.detail = std::string(call) + ": " + CallErrorText(sent.error) +
-                      (outcome.detail.empty() ? "" : ": " + outcome.detail);
+    sent.detail = FailureText(outcome, call);
     return sent;
 }
 

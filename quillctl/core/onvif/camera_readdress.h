@@ -27,6 +27,20 @@ struct AddressSent {
     bool ok() const { return error == CallError::None && detail.empty(); }
 };
 
+inline bool IsAuthError(CallError error) {
+    return error == CallError::AuthRefused || error == CallError::AuthNeeded;
+}
+
+// Why a call of a change failed, for the report's detail: the authentication refusals by their word
+// alone (scripts match "auth refused"), anything else with the call's name and particulars.
+template <class T> std::string FailureText(const Outcome<T>& outcome, const char* call) {
+    const CallError error = outcome.error == CallError::None ? CallError::BadAnswer : outcome.error;
+    if (IsAuthError(error))
+        return CallErrorText(error);
+    return std::string(call) + ": " + CallErrorText(error) +
+           (outcome.detail.empty() ? "" : ": " + outcome.detail);
+}
+
 // The interface that holds `address`, else the first; nullptr when there is none.
 const NetworkInterface* InterfaceHolding(const std::vector<NetworkInterface>& interfaces, Ipv4 address);
 

@@ -23,17 +23,6 @@ template <class T> bool Ready(const std::future<T>& future) {
     return future.valid() && future.wait_for(std::chrono::seconds(0)) != std::future_status::timeout;
 }
 
-bool IsAuthError(onvif::CallError error) {
-    return error == onvif::CallError::AuthRefused || error == onvif::CallError::AuthNeeded;
-}
-
-template <class T> std::string Why(const onvif::Outcome<T>& outcome, const char* call) {
-    if (IsAuthError(outcome.error))
-        return onvif::CallErrorText(outcome.error);
-    return std::string(call) + ": " + onvif::CallErrorText(outcome.error) +
-           (outcome.detail.empty() ? "" : ": " + outcome.detail);
-}
-
 } // namespace
 
 ChangeRun::~ChangeRun() = default;
@@ -114,7 +103,7 @@ void ChangeRun::PollCameras() {
             onvif::AddressSent sent = work.change.get();
             if (!sent.ok()) {
                 // Refused or unanswered before anything was changed: nothing was asked of the camera.
-                if (!sent.changeSent && !IsAuthError(sent.error)) {
+                if (!sent.changeSent && !onvif::IsAuthError(sent.error)) {
                     if (--item.sends == 0)
                         item.seconds = 0;
                     EndStep(step, ChangeStatus::Skipped, "unsent: " + sent.detail);
@@ -144,7 +133,7 @@ void ChangeRun::PollCameras() {
                 break;
             onvif::Outcome<std::string> reboot = work.reboot.get();
             if (!reboot)
-                EndStep(step, ChangeStatus::Failed, Why(reboot, "SystemReboot"));
+                EndStep(step, ChangeStatus::Failed, onvif::FailureText(reboot, "SystemReboot"));
             else
                 work.stage = CameraWork::Stage::Awaiting;
             break;
@@ -158,8 +147,8 @@ void ChangeRun::PollCameras() {
             if (!Ready(work.check))
                 break;
             onvif::Outcome<bool> holds = work.check.get();
-            if (IsAuthError(holds.error)) {
-                EndStep(step, ChangeStatus::Failed, Why(holds, "GetNetworkInterfaces"));
+            if (onvif::IsAuthError(holds.error)) {
+                EndStep(step, ChangeStatus::Failed, onvif::FailureText(holds, "GetNetworkInterfaces"));
             } else if (holds.value && *holds.value) {
                 cameraXaddr_[index] = work.checkedAt;
                 RetireCamera(step);
